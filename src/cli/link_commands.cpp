@@ -1,0 +1,161 @@
+#include "cli/link_commands.h"
+
+#include "cli/hid_session.h"
+#include "cli/reading_output.h"
+#include "link/frame_hold.h"
+
+#include <QCoreApplication>
+#include <QTime>
+#include <QTimer>
+
+#include <charconv>
+#include <csignal>
+#include <optional>
+#include <ostream>
+
+namespace qm::cli {
+namespace {
+
+std::atomic<bool> interrupted{false};
+
+extern "C" void onInterrupt(int) { interrupted.store(true); }
+
+std::optional<long long> wholeNumber(const std::string& text, long long lowest, long long highest) {
+  long long value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc{} || end != text.data() + text.size() || value < lowest || value > highest) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+}  // namespace
+
+int runList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  bool simulate = false;
+  for (const std::string& arg : args) {
+    if (arg != "--simulate") {
+      err << "qm-cli list: unknown argument '" << arg << "'\nusage: qm-cli list [--simulate]\n";
+      return 2;
+    }
+    simulate = true;
+  }
+  try {
+    HidSession session(simulate, {}, err);
+    const link::CableConnection& connection = session.connection();
+    for (std::size_t i = 0; i < connection.DevListBox().size(); ++i) {
+      out << (connection.selectedEntry() == i ? '*' : ' ') << ' ' << i << '\t';
+      writeUtf8(out, connection.DevListBox()[i].caption);
+      out << '\n';
+    }
+    if (!connection.selectedEntry()) {
+      err << "qm-cli list: no \"USB to Serial\" cable without a serial number is plugged in\n";
+    }
+  } catch (const link::EControllerError& error) {
+    err << "qm-cli list: " << error.what() << '\n';
+    return 1;
+  }
+  out.flush();
+  return 0;
+}
+
+int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  constexpr std::string_view kUsage =
+      "usage: qm-cli log [--simulate] [--count N] [--seconds S] [--decimal-separator SEP]\n";
+  bool simulate = false;
+  std::optional<long long> count;
+  std::optional<long long> seconds;
+  OutputOptions options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    switch (takeOutputOption(args, i, options, "log", err)) {
+      case OptionMatch::Taken:
+        continue;
+      case OptionMatch::Invalid:
+        err << kUsage;
+        return 2;
+      case OptionMatch::NotMine:
+        break;
+    }
+    if (args[i] == "--simulate") {
+      simulate = true;
+    } else if (args[i] == "--count" || args[i] == "--seconds") {
+      std::optional<long long>& target = args[i] == "--count" ? count : seconds;
+      target = i + 1 < args.size() ? wholeNumber(args[i + 1], 1, 1'000'000'000) : std::nullopt;
+      if (!target) {
+        err << "qm-cli log: " << args[i] << " needs a whole number from 1 to 1000000000\n" << kUsage;
+        return 2;
+      }
+      ++i;
+    } else {
+      err << "qm-cli log: unknown argument '" << args[i] << "'\n" << kUsage;
+      return 2;
+    }
+  }
+  if (options.printState) {
+    err << "qm-cli log: --state is not an option of log\n" << kUsage;
+    return 2;
+  }
+
+  DecodingPrinter printer(options);
+  long long logged = 0;
+  int status = 0;
+  printer.decoder().setLogRequest([&] {
+    ++logged;
+    const display::CurrentReading reading = printer.decoder().currentReading();
+    out << logged << '\t' << QTime::currentTime().toString("HH:mm:ss.zzz").toStdString() << '\t';
+    for (const std::string_view field : {reading.value, reading.unit, reading.function}) {
+      writeUtf8(out, field);
+      out << '\t';
+    }
+    writeUtf8(out, reading.mode);
+    out << '\n' << std::flush;
+    if (count && logged >= *count) {
+      QCoreApplication::exit(0);
+    }
+  });
+  link::FrameHold hold([&](std::string_view frameText) { printer.decoder().ShowData840(frameText); });
+
+  try {
+    HidSession session(simulate, [&](std::string_view frameText) { hold.offer(frameText); }, err);
+    link::CableConnection& connection = session.connection();
+    if (!connection.selectedEntry()) {
+      err << "qm-cli log: no \"USB to Serial\" cable without a serial number is plugged in\n";
+      return 1;
+    }
+    connection.Panel2Click();
+    if (!connection.USBCon()) {
+      err << "qm-cli log: the cable cannot be opened for reading\n";
+      return 1;
+    }
+
+    QTimer watchdog;
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+      connection.ConTimerTimer();
+      if (interrupted.load()) {
+        QCoreApplication::exit(0);
+      } else if (!connection.USBCon()) {
+        status = 1;  // the watchdog dropped the link and said why
+        QCoreApplication::exit(1);
+      } else if (connection.CurrentDevice() == nullptr || !connection.CurrentDevice()->Present()) {
+        err << "qm-cli log: the cable was unplugged\n";
+        status = 1;
+        QCoreApplication::exit(1);
+      }
+    });
+    watchdog.start(100);
+    if (seconds) {
+      QTimer::singleShot(std::chrono::seconds(*seconds), [] { QCoreApplication::exit(0); });
+    }
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    status = QCoreApplication::exec();
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+  } catch (const link::EControllerError& error) {
+    err << "qm-cli log: " << error.what() << '\n';
+    return 1;
+  }
+  return status;
+}
+
+}  // namespace qm::cli

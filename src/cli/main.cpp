@@ -1,0 +1,56 @@
+// qm-cli: the program's core without a window, for scripts and other tools.
+
+#include "cli/decode_command.h"
+#include "cli/link_commands.h"
+#include "cli/replay_command.h"
+#include "cli/simulate_command.h"
+
+#include <QCoreApplication>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: qm-cli COMMAND [ARGS...]\n"
+    "commands:\n"
+    "  decode [--state] [--decimal-separator SEP] [FILE...]\n"
+    "      decode frame texts (44 hex characters a line) from the FILEs or standard input\n";
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  // The locale's decimal separator comes from Qt, which needs its application object.
+  QCoreApplication app(argc, argv);
+  std::ios::sync_with_stdio(false);
+
+  if (argc < 2) {
+    std::cerr << kUsage;
+    return 2;
+  }
+  const std::string command = argv[1];
+  const std::vector<std::string> args(argv + 2, argv + argc);
+  if (command == "decode") {
+    return qm::cli::runDecode(args, std::cin, std::cout, std::cerr);
+  }
+  if (command == "list") {
+    return qm::cli::runList(args, std::cout, std::cerr);
+  }
+  if (command == "log") {
+    return qm::cli::runLog(args, std::cout, std::cerr);
+  }
+  if (command == "replay") {
+    return qm::cli::runReplay(args, std::cin, std::cout, std::cerr);
+  }
+  if (command == "simulate") {
+    return qm::cli::runSimulate(args, std::cout, std::cerr);
+  }
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::cout << kUsage;
+    return 0;
+  }
+  std::cerr << "qm-cli: unknown command '" << command << "'\n" << kUsage;
+  return 2;
+}

@@ -1,0 +1,117 @@
+#include "cli/reading_output.h"
+
+#include "core/ansi_text.h"
+#include "core/locale_text.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <istream>
+#include <ostream>
+
+namespace qm::cli {
+
+using display::Digit;
+
+OptionMatch takeOutputOption(const std::vector<std::string>& args, std::size_t& i, OutputOptions& options,
+                             std::string_view command, std::ostream& err) {
+  if (args[i] == "--state") {
+    options.printState = true;
+    return OptionMatch::Taken;
+  }
+  if (args[i] != "--decimal-separator") {
+    return OptionMatch::NotMine;
+  }
+  if (i + 1 == args.size()) {
+    err << "qm-cli " << command << ": --decimal-separator needs a value\n";
+    return OptionMatch::Invalid;
+  }
+  const std::string& value = args[++i];
+  std::string separator;
+  if (!toAnsi(QString::fromUtf8(value), separator)) {
+    err << "qm-cli " << command << ": the decimal separator '" << value << "' has no form in code page 936\n";
+    return OptionMatch::Invalid;
+  }
+  if (separator.size() > display::kMaxDecimalSeparatorBytes) {
+    err << "qm-cli " << command << ": the decimal separator '" << value << "' is longer than "
+        << display::kMaxDecimalSeparatorBytes << " bytes\n";
+    return OptionMatch::Invalid;
+  }
+  options.decimalSeparator = separator;
+  return OptionMatch::Taken;
+}
+
+void writeUtf8(std::ostream& out, std::string_view ansi) {
+  const bool ascii = std::all_of(ansi.begin(), ansi.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii) {
+    out << ansi;
+  } else {
+    out << fromAnsi(ansi).toStdString();
+  }
+}
+
+DecodingPrinter::DecodingPrinter(const OutputOptions& options)
+    : printState_(options.printState), panel_(display::PanelState::startupLook()), decoder_(panel_) {
+  decoder_.setDecimalSeparator(options.decimalSeparator ? *options.decimalSeparator : systemDecimalSeparator());
+  decoder_.setLogRequest([this] { logRequested_ = true; });
+}
+
+void DecodingPrinter::decodeAndPrint(std::string_view frameText, std::ostream& out) {
+  logRequested_ = false;
+  decoder_.ShowData840(frameText);
+  print(out);
+}
+
+void DecodingPrinter::print(std::ostream& out) {
+  writeUtf8(out, decoder_.CurrentValue());
+  out << '\t';
+  writeUtf8(out, decoder_.CurrentUnit());
+  out << '\t';
+  writeUtf8(out, decoder_.CurrentFunction());
+  out << '\t';
+  writeUtf8(out, decoder_.CurrentMode());
+  out << '\t' << (logRequested_ ? '1' : '0');
+  logRequested_ = false;
+  if (printState_) {
+    std::vector<std::string_view> lit;
+    for (std::size_t i = 0; i < display::kPanelElementCount; ++i) {
+      const auto e = static_cast<display::PanelElement>(i);
+      if (panel_.isLit(e)) {
+        lit.push_back(display::name(e));
+      }
+    }
+    std::sort(lit.begin(), lit.end());
+    out << '\t';
+    for (std::size_t i = 0; i < lit.size(); ++i) {
+      out << (i ? " " : "") << lit[i];
+    }
+    out << '\t';
+    for (std::size_t i = 0; i < display::kDigitCount; ++i) {
+      const auto digit = static_cast<Digit>(i);
+      out << (i ? " " : "") << display::name(digit) << '=' << panel_.digitText(digit);
+    }
+  }
+  out << '\n';
+}
+
+void forEachLine(std::istream& in, const std::function<void(std::string& text, std::size_t number)>& line) {
+  std::string text;
+  std::size_t number = 0;
+  while (std::getline(in, text)) {
+    if (!text.empty() && text.back() == '\r') {
+      text.pop_back();
+    }
+    line(text, ++number);
+  }
+}
+
+std::string describeByte(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  if (byte >= 0x20 && byte < 0x7F) {
+    return std::string(1, c);
+  }
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  return std::string("\\x") + kHex[byte >> 4] + kHex[byte & 0x0F];
+}
+
+}  // namespace qm::cli

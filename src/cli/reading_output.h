@@ -1,0 +1,58 @@
+#pragma once
+
+// What the decoding commands share: their two output options, the line they print for each
+// decoded frame, and how they read their input lines.
+
+#include "display/frame_decoder.h"
+
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qm::cli {
+
+struct OutputOptions {
+  bool printState = false;                       // --state
+  std::optional<std::string> decimalSeparator;  // --decimal-separator, as CP936 bytes
+};
+
+enum class OptionMatch { NotMine, Taken, Invalid };
+
+// Takes args[i] (and its value, advancing i) when it is one of the output options. On Invalid the
+// reason has been written to `err` with `command` in front.
+OptionMatch takeOutputOption(const std::vector<std::string>& args, std::size_t& i, OutputOptions& options,
+                             std::string_view command, std::ostream& err);
+
+// Writes code page 936 bytes as UTF-8.
+void writeUtf8(std::ostream& out, std::string_view ansi);
+
+// A decoder over its own panel, starting from the start-up look, that prints one line per
+// decoded frame: value, unit, function, mode and whether the reading would be logged, TAB between
+// them; with --state also the lit elements and the digits.
+class DecodingPrinter {
+public:
+  explicit DecodingPrinter(const OutputOptions& options);
+
+  display::FrameDecoder& decoder() { return decoder_; }
+  // Decodes one frame text and prints its line.
+  void decodeAndPrint(std::string_view frameText, std::ostream& out);
+  // Prints the line of the frame the decoder took last (for callers that feed it themselves).
+  void print(std::ostream& out);
+
+private:
+  bool printState_;
+  display::PanelState panel_;
+  display::FrameDecoder decoder_;
+  bool logRequested_ = false;
+};
+
+// Calls `line` for each line of `in` (LF or CR LF), numbered from 1, without its line end.
+void forEachLine(std::istream& in, const std::function<void(std::string& text, std::size_t number)>& line);
+
+// A byte as a person can read it in a message: itself when printable, else \xNN.
+std::string describeByte(char c);
+
+}  // namespace qm::cli
