@@ -20,11 +20,19 @@ class MeterPanel : public QFrame {
 public:
   explicit MeterPanel(QWidget* parent = nullptr);
 
+  // Shows and hides only the elements whose state differs from what is on screen, and repaints
+  // only the digits whose character changed.
   void showState(const PanelState& state);
 
   QWidget* elementWidget(PanelElement e) const { return elements_[index(e)]; }
 
+protected:
+  void paintEvent(QPaintEvent* event) override;
+
 private:
+  // Names the widget after the element, places it and keeps it for showState().
+  void addElement(PanelElement e, QWidget* widget, const QRect& box);
+
   std::array<QWidget*, kPanelElementCount> elements_{};
   std::array<LcdElement*, kDigitCount> digits_{};
 };
