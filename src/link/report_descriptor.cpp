@@ -1,123 +1,200 @@
 #include "link/report_descriptor.h"
 
-#include <map>
-#include <vector>
+#include <array>
+#include <cstddef>
 
 namespace qm::link {
+
 namespace {
 
-enum class ItemType : std::uint8_t { Main = 0, Global = 1, Local = 2 };
-
-namespace tag {
-constexpr std::uint8_t kInput = 0x8;
-constexpr std::uint8_t kOutput = 0x9;
-constexpr std::uint8_t kFeature = 0xB;
-constexpr std::uint8_t kReportSize = 0x7;
-constexpr std::uint8_t kReportId = 0x8;
-constexpr std::uint8_t kReportCount = 0x9;
-constexpr std::uint8_t kPush = 0xA;
-constexpr std::uint8_t kPop = 0xB;
-}  // namespace tag
-
+// Item types and tags of the HID 1.11 short item encoding (section 6.2.2).
+constexpr std::uint8_t kTypeMain = 0;
+constexpr std::uint8_t kTypeGlobal = 1;
+constexpr std::uint8_t kTypeLocal = 2;
 constexpr std::uint8_t kLongItemPrefix = 0xFE;
 
+constexpr std::uint8_t kMainInput = 0x8;
+constexpr std::uint8_t kMainOutput = 0x9;
+constexpr std::uint8_t kMainCollection = 0xA;
+constexpr std::uint8_t kMainFeature = 0xB;
+constexpr std::uint8_t kMainEndCollection = 0xC;
+
+constexpr std::uint8_t kGlobalReportSize = 0x7;
+constexpr std::uint8_t kGlobalReportId = 0x8;
+constexpr std::uint8_t kGlobalReportCount = 0x9;
+constexpr std::uint8_t kGlobalPush = 0xA;
+constexpr std::uint8_t kGlobalPop = 0xB;
+constexpr std::uint8_t kGlobalLastDefined = kGlobalPop;
+
+// The longest report whose length plus ID byte still fits HidP_GetCaps' 16-bit fields.
+constexpr std::uint64_t kMaxReportBits = (0xFFFFull - 1) * 8;
+
+// Only the global items that decide report lengths; Push and Pop save and restore all of them.
 struct GlobalState {
   std::uint32_t reportSize = 0;
   std::uint32_t reportCount = 0;
   std::uint32_t reportId = 0;
 };
 
-// Bits per report ID, for one kind of report.
-using ReportBits = std::map<std::uint32_t, std::uint64_t>;
+enum ReportKind : std::size_t { kInput, kOutput, kFeature, kKinds };
 
-std::uint16_t longestReport(const ReportBits& bits) {
-  std::uint64_t longest = 0;
-  for (const auto& [id, count] : bits) {
-    longest = std::max(longest, (count + 7) / 8);
+struct ReportBits {
+  std::array<std::uint64_t, 256> bits{};
+  std::array<bool, 256> declared{};
+};
+
+std::uint32_t unsignedValue(std::span<const std::uint8_t> data) {
+  std::uint32_t value = 0;
+  for (std::size_t i = data.size(); i-- > 0;) {
+    value = (value << 8) | data[i];
   }
-  if (bits.empty()) {
+  return value;
+}
+
+std::uint16_t lengthWithId(const ReportBits& reports) {
+  std::uint64_t largest = 0;
+  bool any = false;
+  for (std::size_t id = 0; id < reports.bits.size(); ++id) {
+    if (reports.declared[id]) {
+      any = true;
+      if (reports.bits[id] > largest) {
+        largest = reports.bits[id];
+      }
+    }
+  }
+  if (!any) {
     return 0;
   }
-  return static_cast<std::uint16_t>(std::min<std::uint64_t>(longest + 1, 0xFFFF));
+  // Bits are packed across items and only the report as a whole is padded to whole bytes.
+  return static_cast<std::uint16_t>((largest + 7) / 8 + 1);
 }
 
 }  // namespace
 
 std::optional<ReportLengths> parseReportDescriptor(std::span<const std::uint8_t> descriptor) {
-  if (descriptor.empty()) {
-    return std::nullopt;
-  }
   GlobalState global;
-  std::vector<GlobalState> stack;
-  ReportBits input;
-  ReportBits output;
-  ReportBits feature;
+  std::array<GlobalState, kMaxPushDepth> pushed{};
+  std::size_t pushDepth = 0;
+  std::array<ReportBits, kKinds> reports{};
+  int openCollections = 0;
+  bool sawCollection = false;
   bool usesReportIds = false;
 
-  std::size_t at = 0;
-  while (at < descriptor.size()) {
-    const std::uint8_t prefix = descriptor[at];
+  std::size_t pos = 0;
+  while (pos < descriptor.size()) {
+    const std::uint8_t prefix = descriptor[pos];
     if (prefix == kLongItemPrefix) {
-      // Prefix, data size, long tag, then the data; nothing of it counts for report lengths.
-      if (at + 3 > descriptor.size()) {
+      // bDataSize, bLongItemTag, then the data. No long item tags are defined, so skip it whole.
+      if (descriptor.size() - pos < 3) {
         return std::nullopt;
       }
-      const std::size_t dataSize = descriptor[at + 1];
-      if (at + 3 + dataSize > descriptor.size()) {
+      const std::size_t dataSize = descriptor[pos + 1];
+      if (descriptor.size() - pos - 3 < dataSize) {
         return std::nullopt;
       }
-      at += 3 + dataSize;
+      pos += 3 + dataSize;
       continue;
     }
-    static constexpr std::size_t kDataSizes[] = {0, 1, 2, 4};
-    const std::size_t dataSize = kDataSizes[prefix & 0x3];
-    if (at + 1 + dataSize > descriptor.size()) {
+
+    const std::size_t sizeCode = prefix & 0x3u;
+    const std::size_t dataSize = sizeCode == 3 ? 4 : sizeCode;
+    const auto type = static_cast<std::uint8_t>((prefix >> 2) & 0x3u);
+    const auto tag = static_cast<std::uint8_t>(prefix >> 4);
+    if (descriptor.size() - pos - 1 < dataSize) {
       return std::nullopt;
     }
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < dataSize; ++i) {
-      value |= static_cast<std::uint32_t>(descriptor[at + 1 + i]) << (8 * i);
-    }
-    const auto type = static_cast<ItemType>((prefix >> 2) & 0x3);
-    const std::uint8_t itemTag = prefix >> 4;
-    at += 1 + dataSize;
+    const std::uint32_t value = unsignedValue(descriptor.subspan(pos + 1, dataSize));
+    pos += 1 + dataSize;
 
-    if (type == ItemType::Main) {
-      ReportBits* kind = itemTag == tag::kInput ? &input : itemTag == tag::kOutput ? &output : itemTag == tag::kFeature ? &feature : nullptr;
-      if (kind != nullptr) {
-        (*kind)[global.reportId] += static_cast<std::uint64_t>(global.reportSize) * global.reportCount;
-      }
-    } else if (type == ItemType::Global) {
-      switch (itemTag) {
-        case tag::kReportSize:
-          global.reportSize = value;
-          break;
-        case tag::kReportCount:
-          global.reportCount = value;
-          break;
-        case tag::kReportId:
-          if (value == 0) {
-            return std::nullopt;  // report ID 0 is reserved
-          }
-          global.reportId = value;
-          usesReportIds = true;
-          break;
-        case tag::kPush:
-          stack.push_back(global);
-          break;
-        case tag::kPop:
-          if (stack.empty()) {
+    switch (type) {
+      case kTypeMain: {
+        std::size_t kind = kKinds;
+        switch (tag) {
+          case kMainInput: kind = kInput; break;
+          case kMainOutput: kind = kOutput; break;
+          case kMainFeature: kind = kFeature; break;
+          case kMainCollection:
+            ++openCollections;
+            sawCollection = true;
+            break;
+          case kMainEndCollection:
+            if (openCollections == 0) {
+              return std::nullopt;
+            }
+            --openCollections;
+            break;
+          default:
+            return std::nullopt;
+        }
+        if (kind != kKinds) {
+          auto& report = reports[kind];
+          report.declared[global.reportId] = true;
+          report.bits[global.reportId] += std::uint64_t{global.reportSize} * global.reportCount;
+          if (report.bits[global.reportId] > kMaxReportBits) {
             return std::nullopt;
           }
-          global = stack.back();
-          stack.pop_back();
-          break;
-        default:
-          break;
+        }
+        break;
+      }
+      case kTypeGlobal:
+        if (tag > kGlobalLastDefined) {
+          return std::nullopt;
+        }
+        switch (tag) {
+          case kGlobalReportSize: global.reportSize = value; break;
+          case kGlobalReportCount: global.reportCount = value; break;
+          case kGlobalReportId:
+            if (value == 0 || value > 255) {
+              return std::nullopt;
+            }
+            global.reportId = value;
+            usesReportIds = true;
+            break;
+          case kGlobalPush:
+            if (pushDepth == pushed.size()) {
+              return std::nullopt;
+            }
+            pushed[pushDepth++] = global;
+            break;
+          case kGlobalPop:
+            if (pushDepth == 0) {
+              return std::nullopt;
+            }
+            global = pushed[--pushDepth];
+            break;
+          default:
+            // Usage page, logical and physical extents, units: they do not change any length.
+            break;
+        }
+        break;
+      case kTypeLocal:
+        // Usages, designators, strings and delimiters describe fields but never size them.
+        break;
+      default:
+        // Type 3 is reserved apart from the long item prefix handled above.
+        return std::nullopt;
+    }
+  }
+
+  if (!sawCollection || openCollections != 0) {
+    return std::nullopt;
+  }
+  if (usesReportIds) {
+    // A report declared before the first Report ID (or after a Pop back to that state) would
+    // travel without an ID byte among numbered reports; no reader could tell it apart.
+    for (const auto& report : reports) {
+      if (report.declared[0]) {
+        return std::nullopt;
       }
     }
   }
-  return ReportLengths{longestReport(input), longestReport(output), longestReport(feature), usesReportIds};
+
+  ReportLengths lengths;
+  lengths.input = lengthWithId(reports[kInput]);
+  lengths.output = lengthWithId(reports[kOutput]);
+  lengths.feature = lengthWithId(reports[kFeature]);
+  lengths.usesReportIds = usesReportIds;
+  return lengths;
 }
 
 }  // namespace qm::link
