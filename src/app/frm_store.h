@@ -1,0 +1,16 @@
+#pragma once
+
+// The store window "Frmstore": created hidden at start-up; only the hidden tool button
+// "SpeedButton5" shows it.
+
+#include <QDialog>
+
+namespace qm::app {
+
+class TFrmstore : public QDialog {
+  Q_OBJECT
+public:
+  explicit TFrmstore(QWidget* parent);
+};
+
+}  // namespace qm::app
