@@ -6,9 +6,11 @@
 #include "app/frm_store.h"
 #include "app/help_viewer.h"
 #include "chart/trend_chart_view.h"
+#include "core/ansi_text.h"
 #include "core/locale_text.h"
 #include "display/meter_panel.h"
 #include "reports/frm_print.h"
+#include "sim/virtual_hid_bus.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -19,6 +21,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -113,7 +116,10 @@ QTableView* addGrid(QWidget* parent, const char* name, const QRect& geometry, co
 
 }  // namespace
 
-TFrmTest::TFrmTest(QWidget* parent) : QMainWindow(parent) {
+TFrmTest::TFrmTest(std::unique_ptr<link::HidPlatform> platform, QWidget* parent)
+    : QMainWindow(parent),
+      platform_(platform ? std::move(platform) : std::make_unique<sim::VirtualHidBus>()),
+      reassembler_([this](std::string_view frameText) { hold_->offer(frameText); }) {
   setObjectName(QStringLiteral("FrmTest"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -134,6 +140,9 @@ TFrmTest::TFrmTest(QWidget* parent) : QMainWindow(parent) {
   layout()->setSizeConstraint(QLayout::SetFixedSize);
 
   buildTimers();
+  // The controller lists the devices while the window is built, so the cable is selected before
+  // the create handler runs.
+  createLink();
   FormCreate();
   createHiddenWindows();
   placeOnScreen();
@@ -347,7 +356,7 @@ void TFrmTest::FormCreate() {
                                                : chart::TrendChartView::kLineSeries);
   RepeatSet->setChecked(true);
   setWindowTitle(QStringLiteral("QM830/QM840 Interface Program V2.00"));
-  PortKind_ = 5;
+  connection_->setPortKind(5);
   Chtshow->setPageSize(100);
 }
 
@@ -355,6 +364,89 @@ void TFrmTest::createHiddenWindows() {
   new TFrmAbout(this);
   new reports::TFrmprint(this);
   Frmstore = new TFrmstore(this);
+}
+
+TFrmTest::~TFrmTest() {
+  connection_.reset();
+  HidCtl.reset();
+}
+
+void TFrmTest::createLink() {
+  // Decoded frames are paced to the meter's display rate; the cable itself is read all the while.
+  hold_ = new link::FrameHold([this](std::string_view frameText) { showFrame(frameText); }, this);
+  HidCtl = std::make_unique<link::THidDeviceController>(*platform_);
+  connection_ = std::make_unique<link::CableConnection>(
+      *HidCtl, *platform_, reassembler_,
+      link::CableConnection::Hooks{
+          [this](std::string_view message) {
+            QMessageBox::information(this, QApplication::applicationName(), fromAnsi(message));
+          },
+          [this] { darkenLinkIcon(); },
+          [this] { syncLinkControls(); },
+      });
+
+  auto clicked = [this](const char* name, void (link::CableConnection::*handler)()) {
+    QObject* control = findChild<QObject*>(QLatin1String(name));
+    if (auto* panel = qobject_cast<ClickPanel*>(control)) {
+      connect(panel, &ClickPanel::clicked, this, [this, handler] { ((*connection_).*handler)(); });
+    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+      connect(button, &QAbstractButton::clicked, this, [this, handler] { ((*connection_).*handler)(); });
+    }
+  };
+  clicked("Panel2", &link::CableConnection::Panel2Click);
+  clicked("USBCon", &link::CableConnection::USBConClick);
+  clicked("ReadBtn", &link::CableConnection::ReadBtnClick);
+  clicked("SetFeature", &link::CableConnection::SetFeatureClick);
+  clicked("Panel1", &link::CableConnection::Panel1Click);
+  for (int port = 1; port <= 4; ++port) {
+    connect(findChild<QAction*>(QStringLiteral("COM%1").arg(port)), &QAction::triggered, this,
+            [this, port] { connection_->COMClick(port); });
+  }
+  connect(findChild<QAction*>(QStringLiteral("USB")), &QAction::triggered, this, [this] { connection_->USBClick(); });
+  connect(findChild<QTimer*>(QStringLiteral("ConTimer")), &QTimer::timeout, this, [this] { connection_->ConTimerTimer(); });
+
+  connection_->attach();
+  syncLinkControls();
+}
+
+// The hidden controls and the "CONNECT" panel show the connection's state.
+void TFrmTest::syncLinkControls() {
+  if (!connection_) {
+    return;
+  }
+  const link::CableConnection& link = *connection_;
+  findChild<QPushButton*>(QStringLiteral("USBCon"))->setChecked(link.USBCon());
+  auto* panel2 = findChild<ClickPanel*>(QStringLiteral("Panel2"));
+  panel2->setText(fromAnsi(link.Panel2Caption()));
+  QPalette colours = panel2->palette();
+  colours.setColor(QPalette::WindowText,
+                   link.Panel2Colour() == link::CableConnection::CaptionColour::Yellow ? Qt::yellow : Qt::black);
+  panel2->setPalette(colours);
+  findChild<QMenu*>(QStringLiteral("Comset"))->setEnabled(link.ComSetEnabled());
+  for (int port = 1; port <= 4; ++port) {
+    findChild<QAction*>(QStringLiteral("COM%1").arg(port))->setChecked(link.comChecked(port));
+  }
+  findChild<QAction*>(QStringLiteral("USB"))->setChecked(link.usbChecked());
+  findChild<ClickPanel*>(QStringLiteral("Panel1"))->setText(fromAnsi(link.Panel1Caption()));
+
+  auto* devices = findChild<QListWidget*>(QStringLiteral("DevListBox"));
+  devices->clear();
+  for (const link::CableConnection::DeviceEntry& entry : link.DevListBox()) {
+    devices->addItem(fromAnsi(entry.caption));
+  }
+  devices->setCurrentRow(link.selectedEntry() ? static_cast<int>(*link.selectedEntry()) : -1);
+
+  auto* history = findChild<QListWidget*>(QStringLiteral("HistoryListBox"));
+  for (; historyShown_ < link.HistoryListBox().size(); ++historyShown_) {
+    history->addItem(fromAnsi(link.HistoryListBox()[historyShown_]));
+  }
+  history->setCurrentRow(history->count() - 1);
+}
+
+void TFrmTest::darkenLinkIcon() {
+  panelState_.darken(display::PanelElement::CONok);
+  panelState_.light(display::PanelElement::CONokN);
+  Panel4->showState(panelState_);
 }
 
 void TFrmTest::showFrame(std::string_view frameText) {

@@ -6,10 +6,15 @@
 
 #include "display/frame_decoder.h"
 #include "display/panel_state.h"
+#include "link/cable_connection.h"
+#include "link/frame_hold.h"
+#include "link/hid_device_controller.h"
+#include "link/report_reassembler.h"
 
 #include <QMainWindow>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -33,7 +38,9 @@ class TFrmstore;
 class TFrmTest : public QMainWindow {
   Q_OBJECT
 public:
-  explicit TFrmTest(QWidget* parent = nullptr);
+  // The window reads the meter through `platform`; without one it sees no HID devices at all.
+  explicit TFrmTest(std::unique_ptr<link::HidPlatform> platform = nullptr, QWidget* parent = nullptr);
+  ~TFrmTest() override;
 
   // Decodes one meter frame, given as its 44-character hex text, and shows it on the meter panel.
   void showFrame(std::string_view frameText);
@@ -43,7 +50,9 @@ public:
   // The system locale's decimal separator as code page 936 bytes; empty when it has no such form.
   const std::string& LocaleDecimalSeparator() const { return LocaleDecimalSeparator_; }
   // Selected port kind: 1 to 4 are COM1 to COM4, 5 is USB, the only kind in use.
-  std::int8_t PortKind() const { return PortKind_; }
+  std::int8_t PortKind() const { return connection_->PortKind(); }
+  link::CableConnection& cableConnection() { return *connection_; }
+  link::FrameHold& frameHold() { return *hold_; }
   const display::FrameDecoder& frameDecoder() const { return decoder_; }
 
 private:
@@ -63,12 +72,24 @@ private:
   void HELP1Click();
   void SpeedButton5Click();
 
+  void createLink();
+  void syncLinkControls();
+  void darkenLinkIcon();
+
+  // The meter link, in the order it is torn down backwards: the connection gives its devices back
+  // before the controller goes, and the controller goes before the HID services.
+  std::unique_ptr<link::HidPlatform> platform_;
+  std::unique_ptr<link::THidDeviceController> HidCtl;
+  link::ReportReassembler reassembler_;
+  link::FrameHold* hold_ = nullptr;
+  std::unique_ptr<link::CableConnection> connection_;
+  std::size_t historyShown_ = 0;
+
   display::PanelState panelState_ = display::PanelState::startupLook();
   display::FrameDecoder decoder_{panelState_};
 
   QString ProgramFolder_;
   std::string LocaleDecimalSeparator_;
-  std::int8_t PortKind_ = 0;
 
   display::MeterPanel* Panel4 = nullptr;
   chart::TrendChartView* Chtshow = nullptr;

@@ -1,5 +1,6 @@
 #include "app/frm_test.h"
-#include "app/simulated_feed.h"
+#include "link/hidapi_platform.h"
+#include "sim/simulated_desk.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -17,7 +18,7 @@ int main(int argc, char* argv[]) {
   parser.addHelpOption();
   parser.addVersionOption();
   const QCommandLineOption simulateOption(
-      QStringLiteral("simulate"), QStringLiteral("Feed the meter panel from the built-in simulated meter."));
+      QStringLiteral("simulate"), QStringLiteral("Use a simulated desk whose meter cable streams the built-in simulated meter."));
   parser.addOption(simulateOption);
   const bool parsed = parser.parse(QApplication::arguments());
   if (!parsed || !parser.positionalArguments().isEmpty()) {
@@ -29,10 +30,13 @@ int main(int argc, char* argv[]) {
   // Answers --help, --help-all and --version and ends the program; bad arguments never get here.
   parser.process(app);
 
-  qm::app::TFrmTest FrmTest;
-  FrmTest.show();
+  std::unique_ptr<qm::link::HidPlatform> platform;
   if (parser.isSet(simulateOption)) {
-    new qm::app::SimulatedFeed([&FrmTest](std::string_view frameText) { FrmTest.showFrame(frameText); }, &FrmTest);
+    platform = qm::sim::simulatedDesk();
+  } else {
+    platform = std::make_unique<qm::link::HidapiPlatform>();
   }
+  qm::app::TFrmTest FrmTest(std::move(platform));
+  FrmTest.show();
   return QApplication::exec();
 }

@@ -1,7 +1,8 @@
 // The main window as the user meets it: built for real, checked through its widgets, menus and keys.
 
 #include "app/frm_test.h"
-#include "app/simulated_feed.h"
+#include "app/click_panel.h"
+#include "sim/simulated_desk.h"
 #include "chart/trend_chart_view.h"
 #include "display/meter_panel.h"
 #include "sim/frame_encoder.h"
@@ -14,6 +15,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QListWidget>
+#include <QPushButton>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -113,7 +116,7 @@ private slots:
   void chartSeries();
   void showSeriesKeepsOneSeriesActive();
   void frameReachesThePanel();
-  void simulatedFeedSendsFrames();
+  void liveSimulatedMeter();
   void exitPaths_data();
   void exitPaths();
 
@@ -632,15 +635,35 @@ void TstFrmTest::frameReachesThePanel() {
   }
 }
 
-void TstFrmTest::simulatedFeedSendsFrames() {
-  QStringList frames;
-  qm::app::SimulatedFeed feed([&frames](std::string_view text) { frames.append(QString::fromLatin1(text)); },
-                              nullptr);
-  QTRY_VERIFY(frames.size() >= 2);
-  for (const QString& frame : frames) {
-    QCOMPARE(frame.size(), 44);
-    QVERIFY(frame.endsWith(QStringLiteral("0D0A")));
-  }
+// The whole path with the simulated desk: the cable is selected, CONNECT sends the line settings,
+// frames light the panel and the link icon, DISCONNECT stops.
+void TstFrmTest::liveSimulatedMeter() {
+  window_.reset();  // one HID controller per program
+  window_ = std::make_unique<TFrmTest>(qm::sim::simulatedDesk(qm::sim::VirtualCable::Pace::AsFastAsRead));
+  window_->frameHold().setHoldLength(std::chrono::milliseconds(20));
+  auto* devices = child<QListWidget>(QStringLiteral("DevListBox"));
+  QCOMPARE(devices->count(), 3);
+  QCOMPARE(devices->currentItem()->text(), QStringLiteral("USB to Serial"));
+
+  auto* connectPanel = child<qm::app::ClickPanel>(QStringLiteral("Panel2"));
+  QTest::mouseClick(connectPanel, Qt::LeftButton);
+  QCOMPARE(connectPanel->text(), QStringLiteral("DISCONNECT"));
+  QVERIFY(child<QPushButton>(QStringLiteral("USBCon"))->isChecked());
+  QVERIFY(!child<QMenu>(QStringLiteral("Comset"))->isEnabled());
+  auto* history = child<QListWidget>(QStringLiteral("HistoryListBox"));
+  QCOMPARE(history->currentItem()->text(), QStringLiteral("00 60 09 00 00 03 00 00 00 00 "));
+
+  auto* panel = child<QWidget>(QStringLiteral("Panel4"));
+  auto* linkIcon = panel->findChild<QWidget*>(QStringLiteral("CONok"));
+  QTRY_VERIFY(linkIcon->isVisibleTo(panel));
+  QTRY_COMPARE(window_->frameDecoder().CurrentFunction(), std::string_view("IR:500V 20G\xA6\xB8"));
+  // The watchdog greys the icon between frames.
+  QTRY_VERIFY(!linkIcon->isVisibleTo(panel));
+
+  QTest::mouseClick(connectPanel, Qt::LeftButton);
+  QCOMPARE(connectPanel->text(), QStringLiteral("CONNECT"));
+  QVERIFY(!child<QPushButton>(QStringLiteral("USBCon"))->isChecked());
+  QCOMPARE(history->count(), 2);
 }
 
 void TstFrmTest::exitPaths_data() {
