@@ -5,13 +5,13 @@ namespace qm::sim {
 std::unique_ptr<VirtualHidBus> simulatedDesk(VirtualCable::Pace pace) {
   auto bus = std::make_unique<VirtualHidBus>();
 
-  VirtualDeviceSpec keyboard;
+  VirtualDeviceDescription keyboard;
   keyboard.path = "sim://keyboard";
   keyboard.attributes = {0x046D, 0xC31C, 0x6400};
   keyboard.product = u"USB Keyboard";
   bus->plug(keyboard);
 
-  VirtualDeviceSpec mouse;
+  VirtualDeviceDescription mouse;
   mouse.path = "sim://mouse";
   mouse.attributes = {0x1BCF, 0x0005, 0x0014};
   bus->plug(mouse);

@@ -6,8 +6,8 @@
 namespace qm::sim {
 
 struct VirtualHidBus::Device {
-  explicit Device(VirtualDeviceSpec s, std::uint32_t i) : spec(std::move(s)), instance(i) {}
-  const VirtualDeviceSpec spec;
+  explicit Device(VirtualDeviceDescription s, std::uint32_t i) : description(std::move(s)), instance(i) {}
+  const VirtualDeviceDescription description;
   const std::uint32_t instance;
   std::atomic<bool> plugged{true};
   std::atomic<bool> readsFail{false};
@@ -80,14 +80,14 @@ ReadOutcome VirtualCable::read(std::span<std::uint8_t> report, int waitMs) {
   return {ReadOutcome::Status::Completed, count + 1, 0};
 }
 
-VirtualDeviceSpec usbToSerialCable(std::string path, std::shared_ptr<ReportSource> reports) {
-  VirtualDeviceSpec spec;
-  spec.path = std::move(path);
-  spec.attributes = HidAttributes{0x1A86, 0xE008, 0x0100};
-  spec.product = u"USB to Serial";
-  spec.inputReportLength = 9;
-  spec.reports = std::move(reports);
-  return spec;
+VirtualDeviceDescription usbToSerialCable(std::string path, std::shared_ptr<ReportSource> reports) {
+  VirtualDeviceDescription description;
+  description.path = std::move(path);
+  description.attributes = HidAttributes{0x1A86, 0xE008, 0x0100};
+  description.product = u"USB to Serial";
+  description.inputReportLength = 9;
+  description.reports = std::move(reports);
+  return description;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -102,13 +102,13 @@ void VirtualHidBus::noticeChange() {
   }
 }
 
-void VirtualHidBus::plug(VirtualDeviceSpec spec) {
-  devices_.push_back(std::make_shared<Device>(std::move(spec), nextInstance_++));
+void VirtualHidBus::plug(VirtualDeviceDescription description) {
+  devices_.push_back(std::make_shared<Device>(std::move(description), nextInstance_++));
   noticeChange();
 }
 
 void VirtualHidBus::unplug(const std::string& path) {
-  const auto found = std::find_if(devices_.begin(), devices_.end(), [&](const auto& d) { return d->spec.path == path; });
+  const auto found = std::find_if(devices_.begin(), devices_.end(), [&](const auto& d) { return d->description.path == path; });
   if (found == devices_.end()) {
     return;
   }
@@ -118,12 +118,12 @@ void VirtualHidBus::unplug(const std::string& path) {
 }
 
 bool VirtualHidBus::isPlugged(const std::string& path) const {
-  return std::any_of(devices_.begin(), devices_.end(), [&](const auto& d) { return d->spec.path == path; });
+  return std::any_of(devices_.begin(), devices_.end(), [&](const auto& d) { return d->description.path == path; });
 }
 
 void VirtualHidBus::setReadsFail(const std::string& path, bool fail) {
   for (const auto& device : devices_) {
-    if (device->spec.path == path) {
+    if (device->description.path == path) {
       device->readsFail.store(fail);
     }
   }
@@ -131,7 +131,7 @@ void VirtualHidBus::setReadsFail(const std::string& path, bool fail) {
 
 void VirtualHidBus::setRefusesFeatureReports(const std::string& path, bool refuse) {
   for (const auto& device : devices_) {
-    if (device->spec.path == path) {
+    if (device->description.path == path) {
       device->refusesFeatureReports = refuse;
     }
   }
@@ -145,19 +145,19 @@ std::vector<std::vector<std::uint8_t>> VirtualHidBus::featureReports(const std::
 std::optional<std::vector<link::HidInterface>> VirtualHidBus::presentInterfaces() {
   std::vector<link::HidInterface> interfaces;
   for (const auto& device : devices_) {
-    interfaces.push_back(link::HidInterface{device->spec.path, device->instance});
+    interfaces.push_back(link::HidInterface{device->description.path, device->instance});
   }
   return interfaces;
 }
 
 std::unique_ptr<link::HidHandle> VirtualHidBus::open(const std::string& devicePath, link::OpenMode mode, std::uint32_t& error) {
-  const auto found = std::find_if(devices_.begin(), devices_.end(), [&](const auto& d) { return d->spec.path == devicePath; });
+  const auto found = std::find_if(devices_.begin(), devices_.end(), [&](const auto& d) { return d->description.path == devicePath; });
   if (found == devices_.end()) {
     error = kErrorFileNotFound;
     return nullptr;
   }
   const Device& device = **found;
-  const bool allowed = device.spec.openable && (mode == link::OpenMode::QueryOnly || device.spec.readWriteAccess);
+  const bool allowed = device.description.openable && (mode == link::OpenMode::QueryOnly || device.description.readWriteAccess);
   if (!allowed) {
     error = kErrorAccessDenied;
     return nullptr;
@@ -167,10 +167,10 @@ std::unique_ptr<link::HidHandle> VirtualHidBus::open(const std::string& devicePa
 
 std::optional<HidAttributes> VirtualHidBus::attributes(link::HidHandle& handle) {
   const Device& device = deviceOf(handle);
-  if (!device.plugged.load() || !device.spec.identifiable) {
+  if (!device.plugged.load() || !device.description.identifiable) {
     return std::nullopt;
   }
-  return device.spec.attributes;
+  return device.description.attributes;
 }
 
 std::optional<std::uint16_t> VirtualHidBus::inputReportLength(link::HidHandle& handle) {
@@ -178,26 +178,26 @@ std::optional<std::uint16_t> VirtualHidBus::inputReportLength(link::HidHandle& h
   if (!device.plugged.load()) {
     return std::nullopt;
   }
-  return device.spec.inputReportLength;
+  return device.description.inputReportLength;
 }
 
 bool VirtualHidBus::productString(link::HidHandle& handle, link::HidStringBuffer& buffer) {
   const Device& device = deviceOf(handle);
-  return device.plugged.load() && copyString(device.spec.product, buffer);
+  return device.plugged.load() && copyString(device.description.product, buffer);
 }
 
 bool VirtualHidBus::serialNumberString(link::HidHandle& handle, link::HidStringBuffer& buffer) {
   const Device& device = deviceOf(handle);
   // A device without a serial number answers with its language list, as many cheap chips do.
-  return device.plugged.load() && copyString(device.spec.serial.empty() ? device.spec.languages : device.spec.serial, buffer);
+  return device.plugged.load() && copyString(device.description.serial.empty() ? device.description.languages : device.description.serial, buffer);
 }
 
 bool VirtualHidBus::indexedString(link::HidHandle& handle, int stringIndex, link::HidStringBuffer& buffer) {
   const Device& device = deviceOf(handle);
-  if (!device.plugged.load() || stringIndex != 0 || device.spec.languages.empty()) {
+  if (!device.plugged.load() || stringIndex != 0 || device.description.languages.empty()) {
     return false;
   }
-  return copyString(device.spec.languages, buffer);
+  return copyString(device.description.languages, buffer);
 }
 
 bool VirtualHidBus::setFeature(link::HidHandle& handle, std::span<const std::uint8_t> report) {
@@ -206,7 +206,7 @@ bool VirtualHidBus::setFeature(link::HidHandle& handle, std::span<const std::uin
   if (!device.plugged.load() || device.refusesFeatureReports || virtualHandle.mode == link::OpenMode::QueryOnly) {
     return false;
   }
-  featureReports_[device.spec.path].emplace_back(report.begin(), report.end());
+  featureReports_[device.description.path].emplace_back(report.begin(), report.end());
   return true;
 }
 
@@ -219,11 +219,11 @@ ReadOutcome VirtualHidBus::readReport(link::HidHandle& handle, std::span<std::ui
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return {ReadOutcome::Status::Failed, 0, kErrorNotFunctioning};
   }
-  if (!device.spec.reports) {
+  if (!device.description.reports) {
     std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
     return {ReadOutcome::Status::TimedOut, 0, 0};
   }
-  return device.spec.reports->read(report.first(std::min<std::size_t>(report.size(), device.spec.inputReportLength)), waitMs);
+  return device.description.reports->read(report.first(std::min<std::size_t>(report.size(), device.description.inputReportLength)), waitMs);
 }
 
 std::string VirtualHidBus::errorMessage(std::uint32_t error) const {

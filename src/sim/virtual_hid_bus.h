@@ -59,7 +59,7 @@ private:
   std::chrono::steady_clock::time_point start_;
 };
 
-struct VirtualDeviceSpec {
+struct VirtualDeviceDescription {
   std::string path;
   HidAttributes attributes;
   std::u16string product;
@@ -73,7 +73,7 @@ struct VirtualDeviceSpec {
 };
 
 // The cable as it comes out of the box: "USB to Serial", no serial number, 8-byte reports.
-VirtualDeviceSpec usbToSerialCable(std::string path, std::shared_ptr<ReportSource> reports);
+VirtualDeviceDescription usbToSerialCable(std::string path, std::shared_ptr<ReportSource> reports);
 
 class VirtualHidBus final : public QObject, public link::HidPlatform {
   Q_OBJECT
@@ -88,7 +88,7 @@ public:
   ~VirtualHidBus() override;
 
   // Plugging and unplugging post a device-change notice to the GUI thread, as the system does.
-  void plug(VirtualDeviceSpec spec);
+  void plug(VirtualDeviceDescription description);
   void unplug(const std::string& path);
   bool isPlugged(const std::string& path) const;
   void setServicesPresent(bool present) { servicesPresent_ = present; }

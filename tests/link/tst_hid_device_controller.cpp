@@ -154,10 +154,10 @@ private slots:
     QFETCH(QString, languages);
     QFETCH(QString, expected);
     VirtualHidBus bus;
-    auto spec = keyboard();
-    spec.serial = serial.toStdU16String();
-    spec.languages = languages.toStdU16String();
-    bus.plug(spec);
+    auto description = keyboard();
+    description.serial = serial.toStdU16String();
+    description.languages = languages.toStdU16String();
+    bus.plug(description);
     THidDeviceController controller(bus);
     std::unique_ptr<THidDevice> device = controller.ClaimDevice(0);
     QCOMPARE(QString::fromStdU16String(device->SerialText()), expected);
@@ -198,10 +198,10 @@ private slots:
   void reportsReachTheCallback() {
     VirtualHidBus bus;
     auto reports = std::make_shared<ScriptedReports>();
-    auto spec = keyboard();
-    spec.reports = reports;
-    spec.inputReportLength = 4;
-    bus.plug(spec);
+    auto description = keyboard();
+    description.reports = reports;
+    description.inputReportLength = 4;
+    bus.plug(description);
     THidDeviceController controller(bus);
     std::unique_ptr<THidDevice> device = controller.ClaimDevice(0);
     QStringList received;
@@ -218,8 +218,8 @@ private slots:
   // Clearing the callback returns once the thread ended; nothing reaches the callback afterwards.
   void stopWhileReportsFlow() {
     VirtualHidBus bus;
-    auto spec = qm::sim::usbToSerialCable("sim://cable", std::make_shared<qm::sim::VirtualCable>(qm::sim::VirtualCable::Pace::AsFastAsRead));
-    bus.plug(spec);
+    auto description = qm::sim::usbToSerialCable("sim://cable", std::make_shared<qm::sim::VirtualCable>(qm::sim::VirtualCable::Pace::AsFastAsRead));
+    bus.plug(description);
     THidDeviceController controller(bus);
     std::unique_ptr<THidDevice> device = controller.ClaimDevice(0);
     int received = 0;

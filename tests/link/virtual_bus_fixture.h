@@ -11,12 +11,12 @@
 
 #include <memory>
 
-inline qm::sim::VirtualDeviceSpec keyboard(std::string path = "sim://keyboard") {
-  qm::sim::VirtualDeviceSpec spec;
-  spec.path = std::move(path);
-  spec.attributes = {0x046D, 0xC31C, 0x6400};
-  spec.product = u"USB Keyboard";
-  return spec;
+inline qm::sim::VirtualDeviceDescription keyboard(std::string path = "sim://keyboard") {
+  qm::sim::VirtualDeviceDescription description;
+  description.path = std::move(path);
+  description.attributes = {0x046D, 0xC31C, 0x6400};
+  description.product = u"USB Keyboard";
+  return description;
 }
 
 // Lets queued hand-overs and device-change notices run.
