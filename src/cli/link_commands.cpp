@@ -10,6 +10,7 @@
 
 #include <charconv>
 #include <csignal>
+#include <fstream>
 #include <optional>
 #include <ostream>
 
@@ -61,10 +62,11 @@ int runList(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 
 int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   constexpr std::string_view kUsage =
-      "usage: qm-cli log [--simulate] [--count N] [--seconds S] [--decimal-separator SEP]\n";
+      "usage: qm-cli log [--simulate] [--count N] [--seconds S] [--out FILE] [--decimal-separator SEP]\n";
   bool simulate = false;
   std::optional<long long> count;
   std::optional<long long> seconds;
+  std::optional<std::string> outFile;
   OutputOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
     switch (takeOutputOption(args, i, options, "log", err)) {
@@ -78,6 +80,12 @@ int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     if (args[i] == "--simulate") {
       simulate = true;
+    } else if (args[i] == "--out") {
+      if (i + 1 == args.size()) {
+        err << "qm-cli log: --out needs a file name\n" << kUsage;
+        return 2;
+      }
+      outFile = args[++i];
     } else if (args[i] == "--count" || args[i] == "--seconds") {
       std::optional<long long>& target = args[i] == "--count" ? count : seconds;
       target = i + 1 < args.size() ? wholeNumber(args[i + 1], 1, 1'000'000'000) : std::nullopt;
@@ -96,19 +104,33 @@ int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return 2;
   }
 
+  std::ofstream file;
+  if (outFile) {
+    file.open(*outFile, std::ios::binary | std::ios::trunc);
+    if (!file) {
+      err << "qm-cli log: cannot write '" << *outFile << "'\n";
+      return 1;
+    }
+  }
+  std::ostream& lines = outFile ? file : out;
+
   DecodingPrinter printer(options);
   long long logged = 0;
   int status = 0;
   printer.decoder().setLogRequest([&] {
     ++logged;
     const display::CurrentReading reading = printer.decoder().currentReading();
-    out << logged << '\t' << QTime::currentTime().toString("HH:mm:ss.zzz").toStdString() << '\t';
+    lines << logged << '\t' << QTime::currentTime().toString("HH:mm:ss.zzz").toStdString() << '\t';
     for (const std::string_view field : {reading.value, reading.unit, reading.function}) {
-      writeUtf8(out, field);
-      out << '\t';
+      writeUtf8(lines, field);
+      lines << '\t';
     }
-    writeUtf8(out, reading.mode);
-    out << '\n' << std::flush;
+    writeUtf8(lines, reading.mode);
+    lines << '\n' << std::flush;
+    if (!lines) {
+      err << "qm-cli log: writing the reading failed\n";
+      QCoreApplication::exit(1);
+    }
     if (count && logged >= *count) {
       QCoreApplication::exit(0);
     }

@@ -210,6 +210,7 @@ private slots:
     QTest::newRow("log count") << "log" << QStringList{"--count", "0"};
     QTest::newRow("log seconds") << "log" << QStringList{"--seconds"};
     QTest::newRow("log state") << "log" << QStringList{"--state"};
+    QTest::newRow("log out without file") << "log" << QStringList{"--out"};
     QTest::newRow("replay two files") << "replay" << QStringList{"a", "b"};
   }
   void linkUsageErrors() {
@@ -233,10 +234,14 @@ private slots:
   // each line written as soon as it is logged.
   void logFromTheSimulatedCable() {
     QProcess cli;
-    cli.start(QM_CLI_PATH, {"log", "--simulate", "--count", "3", "--decimal-separator", "."});
+    QTemporaryDir dir;
+    const QString out = dir.filePath("readings.txt");
+    cli.start(QM_CLI_PATH, {"log", "--simulate", "--count", "3", "--out", out, "--decimal-separator", "."});
     QVERIFY(cli.waitForFinished(30000));
     QCOMPARE(cli.exitCode(), 0);
-    const QStringList lines = QString::fromUtf8(cli.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    QFile file(out);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 3);
     for (int i = 0; i < 3; ++i) {
       const QStringList fields = lines[i].split('\t');
