@@ -8,7 +8,6 @@
 #include <QTime>
 #include <QTimer>
 
-#include <charconv>
 #include <csignal>
 #include <fstream>
 #include <optional>
@@ -21,14 +20,6 @@ std::atomic<bool> interrupted{false};
 
 extern "C" void onInterrupt(int) { interrupted.store(true); }
 
-std::optional<long long> wholeNumber(const std::string& text, long long lowest, long long highest) {
-  long long value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc{} || end != text.data() + text.size() || value < lowest || value > highest) {
-    return std::nullopt;
-  }
-  return value;
-}
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <charconv>
 #include <istream>
 #include <ostream>
 
@@ -103,6 +104,15 @@ void forEachLine(std::istream& in, const std::function<void(std::string& text, s
     }
     line(text, ++number);
   }
+}
+
+std::optional<long long> wholeNumber(const std::string& text, long long lowest, long long highest) {
+  long long value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc{} || end != text.data() + text.size() || value < lowest || value > highest) {
+    return std::nullopt;
+  }
+  return value;
 }
 
 std::string describeByte(char c) {

@@ -52,6 +52,9 @@ private:
 // Calls `line` for each line of `in` (LF or CR LF), numbered from 1, without its line end.
 void forEachLine(std::istream& in, const std::function<void(std::string& text, std::size_t number)>& line);
 
+// `text` as a whole decimal number from `lowest` to `highest`, or none.
+std::optional<long long> wholeNumber(const std::string& text, long long lowest, long long highest);
+
 // A byte as a person can read it in a message: itself when printable, else \xNN.
 std::string describeByte(char c);
 

@@ -1,9 +1,9 @@
 #include "cli/simulate_command.h"
 
+#include "cli/reading_output.h"
 #include "sim/frame_encoder.h"
 #include "sim/meter_model.h"
 
-#include <charconv>
 #include <optional>
 #include <ostream>
 
@@ -11,15 +11,6 @@ namespace qm::cli {
 namespace {
 
 constexpr std::string_view kUsage = "usage: qm-cli simulate [--from SECONDS] [--count N] [--interval MS]\n";
-
-std::optional<long long> wholeNumber(const std::string& text, long long lowest, long long highest) {
-  long long value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc{} || end != text.data() + text.size() || value < lowest || value > highest) {
-    return std::nullopt;
-  }
-  return value;
-}
 
 }  // namespace
 

@@ -172,21 +172,31 @@ FrameDecoder::FrameFlags FrameDecoder::lightFrameBits(const Nibbles& nibbles) {
   return flags;
 }
 
+// Shows one digit's pattern: an unknown pattern leaves the digit as it was, the blank pattern
+// darkens it, any other lights it with its character. Returns the code of a lit digit.
+std::optional<DigitCode> FrameDecoder::showDigit(const layout::DigitSource& source, const Nibbles& nibbles) {
+  const DigitCode code = lookUp(source, nibbles);
+  if (code.isUnknown()) {
+    return std::nullopt;
+  }
+  if (code.isBlank()) {
+    panel_.darken(element(source.digit));
+    return std::nullopt;
+  }
+  panel_.light(element(source.digit));
+  panel_.setDigitText(source.digit, code.shown);
+  return code;
+}
+
 void FrameDecoder::showValueDigits(const Nibbles& nibbles) {
   for (std::size_t i = 0; i < layout::kValueDigitCount; ++i) {
     const layout::DigitSource& source = layout::kDigitSources[i];
-    const DigitCode code = lookUp(source, nibbles);
-    if (code.isUnknown()) {
+    const std::optional<DigitCode> code = showDigit(source, nibbles);
+    if (!code) {
       continue;
     }
-    if (code.isBlank()) {
-      panel_.darken(element(source.digit));
-      continue;
-    }
-    panel_.light(element(source.digit));
-    panel_.setDigitText(source.digit, code.shown);
-    currentValue_.push_back(code.shown == '@' ? 'L' : code.shown);
-    if (code.hasFlag()) {
+    currentValue_.push_back(code->shown == '@' ? 'L' : code->shown);
+    if (code->hasFlag()) {
       panel_.light(source.flagElements[0]);
       // The fourth digit's flag is the TΩ sign, not a decimal point.
       if (source.digit != Digit::LabelD) {
@@ -199,23 +209,17 @@ void FrameDecoder::showValueDigits(const Nibbles& nibbles) {
 void FrameDecoder::showOtherDigits(const Nibbles& nibbles) {
   for (std::size_t i = layout::kValueDigitCount; i < kDigitCount; ++i) {
     const layout::DigitSource& source = layout::kDigitSources[i];
-    const DigitCode code = lookUp(source, nibbles);
-    if (code.isUnknown()) {
+    const std::optional<DigitCode> code = showDigit(source, nibbles);
+    if (!code) {
       continue;
     }
-    if (code.isBlank()) {
-      panel_.darken(element(source.digit));
-      continue;
-    }
-    panel_.light(element(source.digit));
-    panel_.setDigitText(source.digit, code.shown);
     for (std::size_t f = 0; f < source.flagElementCount; ++f) {
-      panel_.setLit(source.flagElements[f], code.hasFlag());
+      panel_.setLit(source.flagElements[f], code->hasFlag());
     }
-    if (code.hasFlag() && source.digit == Digit::Label7) {
+    if (code->hasFlag() && source.digit == Digit::Label7) {
       currentMode_ = mode::kCompareNotGood;
     }
-    if (code.hasFlag() && source.digit == Digit::Label10) {
+    if (code->hasFlag() && source.digit == Digit::Label10) {
       currentMode_ = mode::kCompareGood;
     }
   }

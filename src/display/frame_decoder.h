@@ -5,10 +5,12 @@
 // whoever feeds it frames decides how often, and repaints the panel afterwards.
 
 #include "display/current_reading.h"
+#include "display/digit_patterns.h"
 #include "display/frame_layout.h"
 #include "display/panel_state.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -53,6 +55,8 @@ private:
   };
 
   FrameFlags lightFrameBits(const std::array<std::uint8_t, kFrameTextLength>& nibbles);
+  std::optional<DigitCode> showDigit(const layout::DigitSource& source,
+                                    const std::array<std::uint8_t, kFrameTextLength>& nibbles);
   void showValueDigits(const std::array<std::uint8_t, kFrameTextLength>& nibbles);
   void showOtherDigits(const std::array<std::uint8_t, kFrameTextLength>& nibbles);
   void chooseInsulationFunction();
