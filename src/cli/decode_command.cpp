@@ -31,25 +31,21 @@ std::optional<std::string> refusal(std::string_view line) {
 int runDecode(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
   OutputOptions options;
   std::vector<std::string> files;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    switch (takeOutputOption(args, i, options, "decode", err)) {
-      case OptionMatch::Taken:
-        continue;
-      case OptionMatch::Invalid:
-        err << kUsage;
-        return 2;
-      case OptionMatch::NotMine:
-        break;
-    }
-    if (args[i] == "--") {
-      files.insert(files.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
-      break;
-    }
-    if (args[i].size() > 1 && args[i][0] == '-') {
-      err << "qm-cli decode: unknown option '" << args[i] << "'\n" << kUsage;
-      return 2;
-    }
-    files.push_back(args[i]);
+  const bool parsed = parseArguments(args, "decode", kUsage, options, err,
+                                     [&](const std::vector<std::string>& all, std::size_t& i) -> std::optional<std::string> {
+                                       if (all[i] == "--") {
+                                         files.insert(files.end(), all.begin() + static_cast<std::ptrdiff_t>(i) + 1, all.end());
+                                         i = all.size();
+                                         return std::nullopt;
+                                       }
+                                       if (all[i].size() > 1 && all[i][0] == '-') {
+                                         return "unknown option '" + all[i] + "'";
+                                       }
+                                       files.push_back(all[i]);
+                                       return std::nullopt;
+                                     });
+  if (!parsed) {
+    return 2;
   }
 
   DecodingPrinter printer(options);

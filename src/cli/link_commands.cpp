@@ -59,36 +59,29 @@ int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream
   std::optional<long long> seconds;
   std::optional<std::string> outFile;
   OutputOptions options;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    switch (takeOutputOption(args, i, options, "log", err)) {
-      case OptionMatch::Taken:
-        continue;
-      case OptionMatch::Invalid:
-        err << kUsage;
-        return 2;
-      case OptionMatch::NotMine:
-        break;
-    }
-    if (args[i] == "--simulate") {
-      simulate = true;
-    } else if (args[i] == "--out") {
-      if (i + 1 == args.size()) {
-        err << "qm-cli log: --out needs a file name\n" << kUsage;
-        return 2;
-      }
-      outFile = args[++i];
-    } else if (args[i] == "--count" || args[i] == "--seconds") {
-      std::optional<long long>& target = args[i] == "--count" ? count : seconds;
-      target = i + 1 < args.size() ? wholeNumber(args[i + 1], 1, 1'000'000'000) : std::nullopt;
-      if (!target) {
-        err << "qm-cli log: " << args[i] << " needs a whole number from 1 to 1000000000\n" << kUsage;
-        return 2;
-      }
-      ++i;
-    } else {
-      err << "qm-cli log: unknown argument '" << args[i] << "'\n" << kUsage;
-      return 2;
-    }
+  const bool parsed = parseArguments(args, "log", kUsage, options, err,
+                                     [&](const std::vector<std::string>& all, std::size_t& i) -> std::optional<std::string> {
+                                       if (all[i] == "--simulate") {
+                                         simulate = true;
+                                       } else if (all[i] == "--out") {
+                                         if (i + 1 == all.size()) {
+                                           return std::string("--out needs a file name");
+                                         }
+                                         outFile = all[++i];
+                                       } else if (all[i] == "--count" || all[i] == "--seconds") {
+                                         std::optional<long long>& target = all[i] == "--count" ? count : seconds;
+                                         target = i + 1 < all.size() ? wholeNumber(all[i + 1], 1, 1'000'000'000) : std::nullopt;
+                                         if (!target) {
+                                           return all[i] + " needs a whole number from 1 to 1000000000";
+                                         }
+                                         ++i;
+                                       } else {
+                                         return "unknown argument '" + all[i] + "'";
+                                       }
+                                       return std::nullopt;
+                                     });
+  if (!parsed) {
+    return 2;
   }
   if (options.printState) {
     err << "qm-cli log: --state is not an option of log\n" << kUsage;

@@ -9,37 +9,56 @@
 #include <charconv>
 #include <istream>
 #include <ostream>
+#include <variant>
 
 namespace qm::cli {
 
 using display::Digit;
 
-OptionMatch takeOutputOption(const std::vector<std::string>& args, std::size_t& i, OutputOptions& options,
-                             std::string_view command, std::ostream& err) {
+namespace {
+
+// Takes args[i] (and its value) when it is one of the output options: true when taken, false when
+// it is none of them, or why it is refused.
+std::variant<bool, std::string> takeOutputOption(const std::vector<std::string>& args, std::size_t& i, OutputOptions& options) {
   if (args[i] == "--state") {
     options.printState = true;
-    return OptionMatch::Taken;
+    return true;
   }
   if (args[i] != "--decimal-separator") {
-    return OptionMatch::NotMine;
+    return false;
   }
   if (i + 1 == args.size()) {
-    err << "qm-cli " << command << ": --decimal-separator needs a value\n";
-    return OptionMatch::Invalid;
+    return std::string("--decimal-separator needs a value");
   }
   const std::string& value = args[++i];
   std::string separator;
   if (!toAnsi(QString::fromUtf8(value), separator)) {
-    err << "qm-cli " << command << ": the decimal separator '" << value << "' has no form in code page 936\n";
-    return OptionMatch::Invalid;
+    return "the decimal separator '" + value + "' has no form in code page 936";
   }
   if (separator.size() > display::kMaxDecimalSeparatorBytes) {
-    err << "qm-cli " << command << ": the decimal separator '" << value << "' is longer than "
-        << display::kMaxDecimalSeparatorBytes << " bytes\n";
-    return OptionMatch::Invalid;
+    return "the decimal separator '" + value + "' is longer than " + std::to_string(display::kMaxDecimalSeparatorBytes) + " bytes";
   }
   options.decimalSeparator = separator;
-  return OptionMatch::Taken;
+  return true;
+}
+
+}  // namespace
+
+bool parseArguments(const std::vector<std::string>& args, std::string_view command, std::string_view usage,
+                    OutputOptions& options, std::ostream& err, const ArgumentTaker& other) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::variant<bool, std::string> outcome = takeOutputOption(args, i, options);
+    if (const bool* taken = std::get_if<bool>(&outcome); taken != nullptr && !*taken) {
+      if (std::optional<std::string> refused = other(args, i)) {
+        outcome = std::move(*refused);
+      }
+    }
+    if (const std::string* why = std::get_if<std::string>(&outcome)) {
+      err << "qm-cli " << command << ": " << *why << '\n' << usage;
+      return false;
+    }
+  }
+  return true;
 }
 
 void writeUtf8(std::ostream& out, std::string_view ansi) {

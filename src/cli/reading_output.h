@@ -19,12 +19,14 @@ struct OutputOptions {
   std::optional<std::string> decimalSeparator;  // --decimal-separator, as CP936 bytes
 };
 
-enum class OptionMatch { NotMine, Taken, Invalid };
+// Takes args[i] when it is the command's own argument (advancing i past any value it reads), or
+// says why it is refused.
+using ArgumentTaker = std::function<std::optional<std::string>(const std::vector<std::string>& args, std::size_t& i)>;
 
-// Takes args[i] (and its value, advancing i) when it is one of the output options. On Invalid the
-// reason has been written to `err` with `command` in front.
-OptionMatch takeOutputOption(const std::vector<std::string>& args, std::size_t& i, OutputOptions& options,
-                             std::string_view command, std::ostream& err);
+// Goes through a command's arguments: the output options go into `options`, every other argument
+// to `other`. On a refusal writes "qm-cli COMMAND: why" and the usage to `err` and returns false.
+bool parseArguments(const std::vector<std::string>& args, std::string_view command, std::string_view usage,
+                    OutputOptions& options, std::ostream& err, const ArgumentTaker& other);
 
 // Writes code page 936 bytes as UTF-8.
 void writeUtf8(std::ostream& out, std::string_view ansi);

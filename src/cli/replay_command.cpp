@@ -58,21 +58,16 @@ std::optional<std::string> parseReport(std::string_view line, std::vector<std::u
 int runReplay(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
   OutputOptions options;
   std::optional<std::string> file;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    switch (takeOutputOption(args, i, options, "replay", err)) {
-      case OptionMatch::Taken:
-        continue;
-      case OptionMatch::Invalid:
-        err << kUsage;
-        return 2;
-      case OptionMatch::NotMine:
-        break;
-    }
-    if ((args[i].size() > 1 && args[i][0] == '-') || file) {
-      err << "qm-cli replay: unexpected argument '" << args[i] << "'\n" << kUsage;
-      return 2;
-    }
-    file = args[i];
+  const bool parsed = parseArguments(args, "replay", kUsage, options, err,
+                                     [&](const std::vector<std::string>& all, std::size_t& i) -> std::optional<std::string> {
+                                       if ((all[i].size() > 1 && all[i][0] == '-') || file) {
+                                         return "unexpected argument '" + all[i] + "'";
+                                       }
+                                       file = all[i];
+                                       return std::nullopt;
+                                     });
+  if (!parsed) {
+    return 2;
   }
 
   std::ifstream fileStream;
