@@ -53,22 +53,21 @@ void insulation500V(DisplayImage& image, Seconds t) {
   insulationTest(image, " 500", absorptionCurve(2.2e9, t, 18.0), t);
 }
 
-void dcVolts(DisplayImage& image, Seconds t) {
-  const double volts = 229.6 + 0.8 * std::sin(t * 1.7) + 2.0 * std::exp(-t);
+// A voltage reading in tenths of a volt, with the DC or AC sign (the frame bit of its first element).
+void showVoltage(DisplayImage& image, double volts, PanelElement sign) {
   char text[16];
   std::snprintf(text, sizeof text, "%.1f", volts);
   showValue(image, text);
-  image.set(E::labdc);
+  image.set(sign);
   image.set(E::Labv);
 }
 
+void dcVolts(DisplayImage& image, Seconds t) {
+  showVoltage(image, 229.6 + 0.8 * std::sin(t * 1.7) + 2.0 * std::exp(-t), E::labdc);
+}
+
 void acVolts(DisplayImage& image, Seconds t) {
-  const double volts = 231.0 + 1.5 * std::sin(t * 0.9) + 0.4 * std::sin(t * 5.3);
-  char text[16];
-  std::snprintf(text, sizeof text, "%.1f", volts);
-  showValue(image, text);
-  image.set(E::labt);
-  image.set(E::Labv);
+  showVoltage(image, 231.0 + 1.5 * std::sin(t * 0.9) + 0.4 * std::sin(t * 5.3), E::labt);
 }
 
 // Timed tests: the timer symbol is on and the meter steps through its test voltages.
