@@ -1,0 +1,101 @@
+#pragma once
+
+// The rules that decide which of the decoder's readings become rows of the reading table: the
+// record limit, the sampling interval with its countdown, and the suppression of repeated values,
+// checked in that order. The window's check boxes and interval field feed their state in; this
+// class holds NextRecordNo, RecordLimit, LastLoggedValue and SampleCountdown.
+
+#include "display/current_reading.h"
+#include "log/reading_table.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qm::log {
+
+// The interval text's number of seconds: "", "-" and "+" give 0; any other text must be a whole
+// decimal number in the 32-bit signed range, sign included, and nothing else.
+std::optional<std::int32_t> intervalSeconds(std::string_view text);
+
+// The integer conversion's message for a text that is no such number.
+QString notAnIntegerMessage(const QString& text);
+
+// The six record limits of the Record menu, in menu order ("Limitless" is ten million).
+inline constexpr std::int32_t kRecordLimits[] = {1000, 5000, 10000, 50000, 100000, 10'000'000};
+inline constexpr std::int32_t kStartupRecordLimit = 10000;
+
+class ReadingLogger {
+public:
+  using Clock = std::function<TimeOfDay()>;
+
+  enum class Outcome {
+    Logged,
+    OverLimit,        // RecordLimit < NextRecordNo
+    Waiting,          // the sampling interval has not run out
+    Repeated,         // the value equals the last logged one while repeats are off
+    BadIntervalText,  // the interval text is no number: nothing logged
+    Held,             // kept until the long file operation ends
+  };
+
+  // `clock` gives the local time of day; by default the computer's.
+  explicit ReadingLogger(ReadingTable& table, Clock clock = {});
+
+  // Offers `reading` for logging (mode is always 1). The reading is copied, so a caller may hand
+  // over views of texts that change afterwards.
+  Outcome INDataToTable(int mode, const display::CurrentReading& reading);
+
+  // The window's controls.
+  void setRepeatAllowed(bool checked) { repeatAllowed_ = checked; }            // RepeatSet
+  void setIntervalOn(bool checked) { intervalOn_ = checked; }                  // RecordSI
+  bool intervalOn() const { return intervalOn_; }
+  // RecordSITimeChange: the countdown restarts with the new number. Returns false, keeping the
+  // countdown, when the text is no number.
+  bool RecordSITimeChange(std::string_view text);
+  const std::string& intervalText() const { return intervalText_; }
+  // SampInterTimeTimer: one tick of the one-second timer.
+  void SampInterTimeTimer();
+  void setRecordLimit(std::int32_t limit) { RecordLimit_ = limit; }
+
+  // Clear All, after its message was shown: the table is emptied and numbering starts again at 1.
+  void ClearAll();
+
+  // While a long file operation runs, readings are kept in arrival order with their time and
+  // offered to the rules once it has ended: none is lost, and none enters a table being read.
+  void holdReadings();
+  // Offers the kept readings; returns how many were logged.
+  std::size_t releaseReadings();
+
+  std::int32_t NextRecordNo() const { return NextRecordNo_; }
+  std::int32_t RecordLimit() const { return RecordLimit_; }
+  const std::string& LastLoggedValue() const { return LastLoggedValue_; }
+  std::int32_t SampleCountdown() const { return SampleCountdown_; }
+
+private:
+  struct KeptReading {
+    std::string value, unit, function, mode;
+    TimeOfDay time;
+  };
+
+  Outcome offer(const display::CurrentReading& reading, TimeOfDay time);
+
+  ReadingTable& table_;
+  Clock clock_;
+  bool repeatAllowed_ = true;
+  bool intervalOn_ = false;
+  std::string intervalText_ = "10";
+  bool holding_ = false;
+  std::deque<KeptReading> kept_;
+
+  std::int32_t NextRecordNo_ = 1;
+  std::int32_t RecordLimit_ = kStartupRecordLimit;
+  std::string LastLoggedValue_;
+  std::int32_t SampleCountdown_ = 0;
+};
+
+}  // namespace qm::log

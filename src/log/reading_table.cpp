@@ -1,0 +1,297 @@
+#include "log/reading_table.h"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+namespace qm::log {
+
+namespace {
+
+constexpr std::uint32_t kNullText = std::numeric_limits<std::uint32_t>::max();
+constexpr TimeOfDay kNullTime = -1;
+constexpr std::uint8_t kHasNo = 1;
+constexpr std::uint8_t kHasState = 2;
+
+bool isLeadByte(char byte) {
+  const auto value = static_cast<unsigned char>(byte);
+  return value >= 0x81 && value <= 0xFE;
+}
+
+}  // namespace
+
+std::string_view cutToFieldWidth(std::string_view text) {
+  if (text.size() <= kTextFieldBytes) {
+    return text;
+  }
+  std::size_t end = 0;
+  while (end < kTextFieldBytes) {
+    const std::size_t step = isLeadByte(text[end]) ? 2 : 1;
+    if (end + step > kTextFieldBytes) {
+      break;
+    }
+    end += step;
+  }
+  return text.substr(0, end);
+}
+
+// Interned texts: each distinct text is stored once, in blocks that never move, and found again
+// through an open-addressing hash table of ids.
+class ReadingTable::TextPool {
+public:
+  std::uint32_t intern(std::string_view text) {
+    if ((entries_.size() + 1) * 2 > slots_.size()) {
+      grow();
+    }
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = hash(text) & mask;; slot = (slot + 1) & mask) {
+      const std::uint32_t id = slots_[slot];
+      if (id == kNullText) {
+        const auto newId = static_cast<std::uint32_t>(entries_.size());
+        entries_.push_back(keep(text));
+        slots_[slot] = newId;
+        return newId;
+      }
+      if (entries_[id] == text) {
+        return id;
+      }
+    }
+  }
+
+  std::string_view text(std::uint32_t id) const { return entries_[id]; }
+
+  std::size_t memoryBytes() const {
+    return blocks_.size() * kBlockBytes + entries_.capacity() * sizeof(std::string_view) +
+           slots_.capacity() * sizeof(std::uint32_t);
+  }
+
+private:
+  static constexpr std::size_t kBlockBytes = 64 * 1024;
+
+  static std::size_t hash(std::string_view text) {
+    std::uint64_t value = 14695981039346656037ull;
+    for (const char byte : text) {
+      value = (value ^ static_cast<unsigned char>(byte)) * 1099511628211ull;
+    }
+    return static_cast<std::size_t>(value ^ (value >> 29));
+  }
+
+  std::string_view keep(std::string_view text) {
+    if (blocks_.empty() || blockUsed_ + text.size() > kBlockBytes) {
+      blocks_.push_back(std::make_unique<char[]>(kBlockBytes));
+      blockUsed_ = 0;
+    }
+    char* place = blocks_.back().get() + blockUsed_;
+    std::copy(text.begin(), text.end(), place);
+    blockUsed_ += text.size();
+    return {place, text.size()};
+  }
+
+  void grow() {
+    std::vector<std::uint32_t> grown(std::max<std::size_t>(64, slots_.size() * 2), kNullText);
+    const std::size_t mask = grown.size() - 1;
+    for (std::uint32_t id = 0; id < entries_.size(); ++id) {
+      std::size_t slot = hash(entries_[id]) & mask;
+      while (grown[slot] != kNullText) {
+        slot = (slot + 1) & mask;
+      }
+      grown[slot] = id;
+    }
+    slots_ = std::move(grown);
+  }
+
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  std::size_t blockUsed_ = 0;
+  std::vector<std::string_view> entries_;
+  std::vector<std::uint32_t> slots_;
+};
+
+// Rows are stored column-wise, 65536 to a chunk, so that growing the table never copies it.
+struct ReadingTable::Chunk {
+  static constexpr std::size_t kRows = 1 << 16;
+  std::int32_t no[kRows];
+  TimeOfDay time[kRows];
+  std::uint32_t text[kTextFieldCount][kRows];
+  std::uint8_t flags[kRows];
+  std::uint8_t state[kRows];
+};
+
+ReadingTable::ReadingTable(QObject* parent) : QObject(parent), texts_(std::make_unique<TextPool>()) {}
+
+ReadingTable::~ReadingTable() = default;
+
+StoredRow ReadingTable::storedRow(std::size_t storedIndex) const {
+  const Chunk& chunk = *chunks_[storedIndex / Chunk::kRows];
+  const std::size_t at = storedIndex % Chunk::kRows;
+  StoredRow row;
+  if ((chunk.flags[at] & kHasNo) != 0) {
+    row.fields.No = chunk.no[at];
+  }
+  if (chunk.time[at] != kNullTime) {
+    row.fields.Time = chunk.time[at];
+  }
+  for (std::size_t field = 0; field < kTextFieldCount; ++field) {
+    if (const std::uint32_t id = chunk.text[field][at]; id != kNullText) {
+      row.fields.texts[field] = texts_->text(id);
+    }
+  }
+  if ((chunk.flags[at] & kHasState) != 0) {
+    row.state = chunk.state[at];
+  }
+  return row;
+}
+
+std::size_t ReadingTable::storedIndexOf(std::size_t visibleIndex) const {
+  // deletedStored_[k] - k is the number of shown rows before the k-th deleted row; it never falls.
+  std::size_t low = 0;
+  std::size_t high = deletedStored_.size();
+  while (low < high) {
+    const std::size_t middle = low + (high - low) / 2;
+    if (deletedStored_[middle] - middle <= visibleIndex) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
+  return visibleIndex + low;
+}
+
+void ReadingTable::setCurrentRow(std::size_t visibleIndex) {
+  if (visibleIndex < rowCount()) {
+    moveCurrentRow(visibleIndex);
+  }
+}
+
+void ReadingTable::appendAdded(const RowFields& fields) {
+  store(fields, kRowAdded);
+  recordChange({static_cast<std::uint32_t>(storedCount_), 0, kChangeAdded});
+  emit rowsAppended(rowCount() - 1, 1);
+  moveCurrentRow(rowCount() - 1);
+}
+
+void ReadingTable::appendAddedRows(const ReadingTable& source) {
+  const std::size_t count = source.rowCount();
+  if (count == 0) {
+    return;
+  }
+  const std::size_t first = rowCount();
+  for (std::size_t i = 0; i < count; ++i) {
+    store(source.row(i), kRowAdded);
+    recordChange({static_cast<std::uint32_t>(storedCount_), 0, kChangeAdded});
+  }
+  emit rowsAppended(first, count);
+  moveCurrentRow(rowCount() - 1);
+}
+
+void ReadingTable::deleteRow(std::size_t visibleIndex) {
+  if (visibleIndex >= rowCount()) {
+    return;
+  }
+  const std::size_t stored = storedIndexOf(visibleIndex);
+  emit rowAboutToBeDeleted(visibleIndex);
+  Chunk& chunk = *chunks_[stored / Chunk::kRows];
+  const std::size_t at = stored % Chunk::kRows;
+  chunk.state[at] = static_cast<std::uint8_t>(((chunk.flags[at] & kHasState) != 0 ? chunk.state[at] : 0) | kRowDeleted);
+  chunk.flags[at] |= kHasState;
+  deletedStored_.insert(std::upper_bound(deletedStored_.begin(), deletedStored_.end(), stored),
+                        static_cast<std::uint32_t>(stored));
+  recordChange({static_cast<std::uint32_t>(stored + 1), 0, kChangeDeleted});
+  emit rowDeleted(visibleIndex);
+  if (isEmpty()) {
+    moveCurrentRow(std::nullopt);
+  } else {
+    moveCurrentRow(std::min(visibleIndex, rowCount() - 1));
+  }
+}
+
+void ReadingTable::clear() {
+  emit aboutToReset();
+  chunks_.clear();
+  storedCount_ = 0;
+  texts_ = std::make_unique<TextPool>();
+  deletedStored_.clear();
+  changeLog_.clear();
+  emit reset();
+  moveCurrentRow(std::nullopt);
+}
+
+void ReadingTable::replaceWith(ReadingTable&& other) {
+  emit aboutToReset();
+  chunks_ = std::move(other.chunks_);
+  storedCount_ = std::exchange(other.storedCount_, 0);
+  texts_ = std::exchange(other.texts_, std::make_unique<TextPool>());
+  deletedStored_ = std::move(other.deletedStored_);
+  changeLog_ = std::move(other.changeLog_);
+  other.chunks_.clear();
+  other.deletedStored_.clear();
+  other.changeLog_.clear();
+  other.currentRow_.reset();
+  emit reset();
+  moveCurrentRow(isEmpty() ? std::nullopt : std::optional<std::size_t>(0));
+}
+
+void ReadingTable::appendStored(const RowFields& fields, std::optional<std::uint8_t> state) {
+  store(fields, state);
+  if (state && (*state & kRowDeleted) != 0) {
+    deletedStored_.push_back(static_cast<std::uint32_t>(storedCount_ - 1));
+  }
+}
+
+void ReadingTable::appendChangeLogEntry(const ChangeLogEntry& entry) { recordChange(entry); }
+
+void ReadingTable::forEachChangeLogEntry(const std::function<void(const ChangeLogEntry&)>& visit) const {
+  for (const ChangeRun& run : changeLog_) {
+    ChangeLogEntry entry = run.first;
+    for (std::uint32_t i = 0; i < run.count; ++i, ++entry.row) {
+      visit(entry);
+    }
+  }
+}
+
+std::vector<ChangeLogEntry> ReadingTable::changeLog() const {
+  std::vector<ChangeLogEntry> entries;
+  forEachChangeLogEntry([&](const ChangeLogEntry& entry) { entries.push_back(entry); });
+  return entries;
+}
+
+std::size_t ReadingTable::memoryBytes() const {
+  return chunks_.size() * sizeof(Chunk) + chunks_.capacity() * sizeof(chunks_[0]) + texts_->memoryBytes() +
+         deletedStored_.capacity() * sizeof(std::uint32_t) + changeLog_.capacity() * sizeof(ChangeRun);
+}
+
+void ReadingTable::store(const RowFields& fields, std::optional<std::uint8_t> state) {
+  if (storedCount_ == chunks_.size() * Chunk::kRows) {
+    chunks_.push_back(std::unique_ptr<Chunk>(new Chunk));
+  }
+  Chunk& chunk = *chunks_.back();
+  const std::size_t at = storedCount_ % Chunk::kRows;
+  chunk.no[at] = fields.No.value_or(0);
+  chunk.time[at] = fields.Time.value_or(kNullTime);
+  for (std::size_t field = 0; field < kTextFieldCount; ++field) {
+    const std::optional<std::string_view>& text = fields.texts[field];
+    chunk.text[field][at] = text ? texts_->intern(cutToFieldWidth(*text)) : kNullText;
+  }
+  chunk.flags[at] = static_cast<std::uint8_t>((fields.No ? kHasNo : 0) | (state ? kHasState : 0));
+  chunk.state[at] = state.value_or(0);
+  ++storedCount_;
+}
+
+void ReadingTable::recordChange(const ChangeLogEntry& entry) {
+  if (!changeLog_.empty()) {
+    ChangeRun& last = changeLog_.back();
+    const std::uint64_t nextRow = std::uint64_t{last.first.row} + last.count;
+    if (nextRow == entry.row && last.first.detail == entry.detail && last.first.kind == entry.kind &&
+        last.count < std::numeric_limits<std::uint32_t>::max()) {
+      ++last.count;
+      return;
+    }
+  }
+  changeLog_.push_back({entry, 1});
+}
+
+void ReadingTable::moveCurrentRow(std::optional<std::size_t> visibleIndex) {
+  currentRow_ = visibleIndex;
+  emit currentRowChanged(visibleIndex);
+}
+
+}  // namespace qm::log
