@@ -290,6 +290,9 @@ void ReadingTable::recordChange(const ChangeLogEntry& entry) {
 }
 
 void ReadingTable::moveCurrentRow(std::optional<std::size_t> visibleIndex) {
+  if (currentRow_ == visibleIndex) {
+    return;
+  }
   currentRow_ = visibleIndex;
   emit currentRowChanged(visibleIndex);
 }
