@@ -1,9 +1,11 @@
 // qm-cli: the program's core without a window, for scripts and other tools.
 
+#include "cli/convert_command.h"
 #include "cli/decode_command.h"
 #include "cli/link_commands.h"
 #include "cli/replay_command.h"
 #include "cli/simulate_command.h"
+#include "cli/snapshot_command.h"
 
 #include <QCoreApplication>
 
@@ -16,12 +18,20 @@ namespace {
 constexpr const char* kUsage =
     "usage: qm-cli COMMAND [ARGS...]\n"
     "commands:\n"
+    "  convert IN OUT\n"
+    "      read a table file as Open does and write it as Save As does (.xml: XML data packet, else text)\n"
     "  decode [--state] [--decimal-separator SEP] [FILE...]\n"
-    "      decode frame texts (44 hex characters a line) from the FILEs or standard input\n";
+    "      decode frame texts (44 hex characters a line) from the FILEs or standard input\n"
+    "  snapshot TABLEFILE OUT.bmp [--page N] [--page-size P] [--whole]\n"
+    "      draw the trend chart of a table file as the window does and write it as a BMP file\n";
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // The chart draws with widgets, which need an application object of another kind.
+  if (argc >= 2 && std::string_view(argv[1]) == "snapshot") {
+    return qm::cli::snapshotMain(argc, argv);
+  }
   // The locale's decimal separator comes from Qt, which needs its application object.
   QCoreApplication app(argc, argv);
   std::ios::sync_with_stdio(false);
@@ -32,6 +42,9 @@ int main(int argc, char* argv[]) {
   }
   const std::string command = argv[1];
   const std::vector<std::string> args(argv + 2, argv + argc);
+  if (command == "convert") {
+    return qm::cli::runConvert(args, std::cerr);
+  }
   if (command == "decode") {
     return qm::cli::runDecode(args, std::cin, std::cout, std::cerr);
   }

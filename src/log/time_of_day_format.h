@@ -19,6 +19,7 @@
 #include <QLocale>
 #include <QString>
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,12 +42,12 @@ private:
   enum class Piece { Literal, Hour24, Hour24Padded, Hour12, Hour12Padded, Minute, MinutePadded, Second, SecondPadded, AmPm };
   struct Item {
     Piece piece;
-    std::string literal;  // Literal: its bytes
+    std::string text;    // Literal: its bytes; AmPm: the AM text
+    std::string pmText;  // AmPm: the PM text
   };
 
   std::vector<Item> items_;
-  std::string am_;
-  std::string pm_;
+  std::size_t maxBytes_ = 0;  // of a formatted time
 };
 
 }  // namespace qm::log

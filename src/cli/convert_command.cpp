@@ -1,0 +1,44 @@
+#include "cli/convert_command.h"
+
+#include "log/table_files.h"
+
+#include <QFile>
+
+#include <ostream>
+
+namespace qm::cli {
+namespace {
+
+constexpr std::string_view kUsage = "usage: qm-cli convert IN OUT\n";
+
+}  // namespace
+
+int runConvert(const std::vector<std::string>& args, std::ostream& err) {
+  for (const std::string& arg : args) {
+    // A mistyped option must not become a file name.
+    if (arg.size() > 1 && arg[0] == '-') {
+      err << "qm-cli convert: unknown option '" << arg << "'\n" << kUsage;
+      return 2;
+    }
+  }
+  if (args.size() != 2) {
+    err << "qm-cli convert: expected two file names\n" << kUsage;
+    return 2;
+  }
+  const QString in = QFile::decodeName(QByteArray::fromStdString(args[0]));
+  const QString out = QFile::decodeName(QByteArray::fromStdString(args[1]));
+  const log::TimeOfDayFormat timeFormat = log::TimeOfDayFormat::systemLongTime();
+
+  log::ReadingTable table;
+  log::TableFileOutcome outcome = log::LoadTableFromFile(in, table, timeFormat);
+  if (outcome.ok) {
+    outcome = log::SaveTableToFile(table, out, timeFormat);
+  }
+  if (!outcome.ok) {
+    err << outcome.message.toStdString() << '\n';
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace qm::cli

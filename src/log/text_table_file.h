@@ -1,0 +1,52 @@
+#pragma once
+
+// The TAB-separated text table file, for people and spreadsheets: a header line, then one line per
+// row the table shows, six fields in field order, CR LF after every line. Lossy by design: times
+// lose their milliseconds, texts are trimmed and an empty text is written "NULL".
+
+#include "log/chunked_output.h"
+#include "log/reading_table.h"
+#include "log/time_of_day_format.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace qm::log {
+
+// The header names the fields in the order the data lines hold them, whatever order the grid
+// shows its columns in, so that a spreadsheet's columns match their titles.
+inline constexpr std::string_view kTextTableHeader = "No\tTime\tValue\tUnit\tFunction\tRemark";
+
+// Calls `visit` with each piece of `text` cut at every `separator`, in order; empty pieces count,
+// and a text without separator is one piece. Stops, returning false, when `visit` returns false.
+template <typename Visit>
+bool forEachPiece(std::string_view text, char separator, Visit&& visit) {
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = text.find(separator, start);
+    if (end == std::string_view::npos) {
+      return visit(text.substr(start));
+    }
+    if (!visit(text.substr(start, end - start))) {
+      return false;
+    }
+    start = end + 1;
+  }
+}
+
+// Appends the line of one row, CR LF included, for a file that grows as rows are logged.
+void appendTextTableLine(std::string& out, const RowFields& row, const TimeOfDayFormat& timeFormat);
+
+// Writes the header and every row the table shows (deleted rows are left out).
+void writeTextTable(const ReadingTable& table, const TimeOfDayFormat& timeFormat, ChunkedOutput& out,
+                    const FileProgress& progress);
+
+// Reads the lines of a text table file (the first one, the header, is skipped unread) and
+// appends one row per line to `rows` with appendStored. Stops at the first line that is not a
+// row, returning false: the rows of the lines before it are in `rows`, none of that line. An
+// empty file has no header to skip and is refused as well.
+bool readTextTable(std::string_view bytes, const TimeOfDayFormat& timeFormat, ReadingTable& rows,
+                   const FileProgress& progress);
+
+}  // namespace qm::log

@@ -1,0 +1,561 @@
+// The two table file formats on disk: bytes written (against golden files), what loading accepts
+// and refuses, what a failed save or load leaves behind, and the time-of-day format they share.
+
+#include "log/golden_files.h"
+#include "log/table_files.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/resource.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <string>
+
+using qm::log::ChangeLogEntry;
+using qm::log::LoadTableFromFile;
+using qm::log::ReadingTable;
+using qm::log::RowFields;
+using qm::log::SaveTableToFile;
+using qm::log::TableFileFormat;
+using qm::log::TableFileOutcome;
+using qm::log::TextField;
+using qm::log::TimeOfDay;
+using qm::log::TimeOfDayFormat;
+
+namespace {
+
+constexpr TimeOfDay at(int hour, int minute, int second, int millisecond = 0) {
+  return ((hour * 60 + minute) * 60 + second) * 1000 + millisecond;
+}
+
+RowFields rowOf(std::optional<int> no, std::optional<TimeOfDay> time, std::optional<std::string_view> value,
+                std::optional<std::string_view> unit = {}, std::optional<std::string_view> function = {},
+                std::optional<std::string_view> mode = {}) {
+  RowFields row;
+  row.No = no;
+  row.Time = time;
+  row.text(TextField::Value) = value;
+  row.text(TextField::Unit) = unit;
+  row.text(TextField::V_Range) = function;
+  row.text(TextField::I_Range) = mode;
+  return row;
+}
+
+// The table of the golden files: the ohm sign, texts to trim and to escape, a TAB and a line break
+// inside a text, midnight, nulls, an empty text, and a row deleted through the grid.
+void fillGoldenTable(ReadingTable& table) {
+  table.appendAdded(rowOf(1, at(13, 5, 9, 123), "1.234", "M\xA6\xB8", "IR:500V 20G\xA6\xB8", "Continuous"));
+  table.appendAdded(rowOf(2, 0, " 5.6 ", "   ", "a<b>&'\"\\", "x\ty\r\nz"));
+  table.appendAdded(rowOf(3, at(23, 59, 59, 999), "gone"));
+  table.appendAdded(rowOf(-7, {}, {}, ""));
+  table.appendAdded(rowOf({}, at(10, 20, 9, 500), "L"));
+  table.deleteRow(2);
+}
+
+// Every stored row with its state, and the change log, as one text to compare.
+QByteArray dump(const ReadingTable& table) {
+  QByteArray text;
+  auto field = [&text](const auto& value) {
+    text += value ? QByteArray::number(*value) : QByteArray("-");
+    text += '|';
+  };
+  for (std::size_t i = 0; i < table.storedRowCount(); ++i) {
+    const qm::log::StoredRow row = table.storedRow(i);
+    field(row.state ? std::optional<int>(*row.state) : std::nullopt);
+    field(row.fields.No);
+    field(row.fields.Time);
+    for (const auto& piece : row.fields.texts) {
+      text += piece ? "'" + QByteArray(piece->data(), static_cast<qsizetype>(piece->size())) + "'" : QByteArray("-");
+      text += '|';
+    }
+    text += '\n';
+  }
+  for (const ChangeLogEntry& entry : table.changeLog()) {
+    text += QByteArray::number(entry.row) + ' ' + QByteArray::number(entry.detail) + ' ' + QByteArray::number(entry.kind) + ';';
+  }
+  return text;
+}
+
+const TimeOfDayFormat& twentyFourHours() {
+  static const TimeOfDayFormat format(QStringLiteral("HH:mm:ss"), QLocale::c());
+  return format;
+}
+
+// A packet of the table's six fields, without change log, around `rows`.
+QByteArray packetWithRows(const QByteArray& rows) {
+  const QByteArray written = golden("table.xml");
+  return written.left(written.indexOf("<ROWDATA>"))
+             .replace(" CHANGE_LOG=\"1 0 4 2 0 4 3 0 4 4 0 4 5 0 4 3 0 2\"", "") +
+         "<ROWDATA>" + rows + "</ROWDATA></DATAPACKET>";
+}
+
+}  // namespace
+
+class TestTableFiles : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir dir_;
+  QString path(const QString& name) const { return dir_.filePath(name); }
+
+private slots:
+  void timeOfDayFormat_data() {
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<int>("time");
+    QTest::addColumn<QByteArray>("text");
+
+    QTest::newRow("24 hours, zone dropped") << "HH:mm:ss t" << "de_DE" << at(14, 3, 27, 999) << QByteArray("14:03:27");
+    QTest::newRow("midnight") << "HH:mm:ss t" << "de_DE" << 0 << QByteArray("00:00:00");
+    QTest::newRow("12 hours") << "h:mm:ss AP t" << "en_US" << at(14, 3, 27) << QByteArray("2:03:27 PM");
+    QTest::newRow("12 hours, midnight") << "h:mm:ss AP t" << "en_US" << at(0, 5, 0) << QByteArray("12:05:00 AM");
+    QTest::newRow("12 hours, noon, lower case") << "hh:mm:ss ap" << "en_US" << at(12, 0, 1) << QByteArray("12:00:01 pm");
+    QTest::newRow("zone first") << "t HH:mm:ss" << "zh_CN" << at(9, 0, 0) << QByteArray("09:00:00");
+    QTest::newRow("zone in brackets") << "H:mm:ss (t)" << "es_ES" << at(9, 5, 7) << QByteArray("9:05:07");
+    QTest::newRow("milliseconds dropped") << "HH:mm:ss.zzz" << "C" << at(23, 59, 59, 999) << QByteArray("23:59:59");
+    QTest::newRow("CP936 AM/PM texts") << "AP h:mm:ss" << "zh_CN" << at(14, 3, 27) << QByteArray("\xCF\xC2\xCE\xE7 2:03:27");
+    QTest::newRow("AM/PM without CP936 form: English") << "AP h:mm:ss" << "ko_KR" << at(14, 3, 27) << QByteArray("PM 2:03:27");
+    QTest::newRow("point of an abbreviation before the zone")
+        << "H:mm:ss '\u0447'. t" << "bg_BG" << at(9, 5, 7) << QByteArray("9:05:07 \xA7\xE9.");
+    QTest::newRow("quoted letters") << "H'h'mm 'and' s''" << "C" << at(7, 8, 9) << QByteArray("7h08 and 9'");
+  }
+
+  void timeOfDayFormat() {
+    QFETCH(QString, pattern);
+    QFETCH(QString, locale);
+    QFETCH(int, time);
+    QFETCH(QByteArray, text);
+    const TimeOfDayFormat format(pattern, QLocale(locale));
+    QCOMPARE(QByteArray::fromStdString(format.format(time)), text);
+    // Reading back gives the time without its milliseconds.
+    QCOMPARE(format.parse(text.toStdString()), std::optional<TimeOfDay>(time / 1000 * 1000));
+  }
+
+  void timeOfDayParsing_data() {
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("time");  // -1: refused
+
+    QTest::newRow("one-digit hour") << "HH:mm:ss" << QByteArray("9:05:07") << at(9, 5, 7);
+    QTest::newRow("two-digit hour for H") << "H:mm:ss" << QByteArray("09:05:07") << at(9, 5, 7);
+    QTest::newRow("one-digit minute and second") << "HH:mm:ss" << QByteArray("09:5:7") << at(9, 5, 7);
+    QTest::newRow("last second of the day") << "HH:mm:ss" << QByteArray("23:59:59") << at(23, 59, 59);
+    QTest::newRow("pm in lower case") << "h:mm:ss AP" << QByteArray("2:03:27 pm") << at(14, 3, 27);
+    QTest::newRow("12 AM is midnight") << "h:mm:ss AP" << QByteArray("12:00:00 AM") << 0;
+    QTest::newRow("hour 24") << "HH:mm:ss" << QByteArray("24:00:00") << -1;
+    QTest::newRow("minute 60") << "HH:mm:ss" << QByteArray("12:60:00") << -1;
+    QTest::newRow("three-digit hour") << "HH:mm:ss" << QByteArray("123:00:00") << -1;
+    QTest::newRow("no seconds") << "HH:mm:ss" << QByteArray("12:00") << -1;
+    QTest::newRow("milliseconds") << "HH:mm:ss" << QByteArray("12:00:00.5") << -1;
+    QTest::newRow("leading blank") << "HH:mm:ss" << QByteArray(" 12:00:00") << -1;
+    QTest::newRow("trailing blank") << "HH:mm:ss" << QByteArray("12:00:00 ") << -1;
+    QTest::newRow("other separator") << "HH:mm:ss" << QByteArray("12.00.00") << -1;
+    QTest::newRow("NULL") << "HH:mm:ss" << QByteArray("NULL") << -1;
+    QTest::newRow("empty") << "HH:mm:ss" << QByteArray("") << -1;
+    QTest::newRow("13 with PM") << "h:mm:ss AP" << QByteArray("13:03:27 PM") << -1;
+    QTest::newRow("0 with AM") << "h:mm:ss AP" << QByteArray("0:03:27 AM") << -1;
+    QTest::newRow("AM/PM missing") << "h:mm:ss AP" << QByteArray("2:03:27") << -1;
+  }
+
+  void timeOfDayParsing() {
+    QFETCH(QString, pattern);
+    QFETCH(QByteArray, text);
+    QFETCH(int, time);
+    const TimeOfDayFormat format(pattern, QLocale(QLocale::English, QLocale::UnitedStates));
+    QCOMPARE(format.parse(text.toStdString()), time < 0 ? std::nullopt : std::optional<TimeOfDay>(time));
+  }
+
+  void formatForFileName_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("packet");
+
+    QTest::newRow("upper-case .XML") << "/data/DATA.XML" << true;
+    QTest::newRow(".xml") << "/data/log.xml" << true;
+    QTest::newRow(".xls") << "/data/data.xls" << false;
+    QTest::newRow(".txt") << "/data/data.txt" << false;
+    QTest::newRow("no extension") << "/data/data" << false;
+    QTest::newRow("dot in a folder name only") << "/data.xml/data" << false;
+    QTest::newRow("xml before the last extension") << "/data/data.xml.txt" << false;
+    QTest::newRow("name is the extension") << "/data/.xml" << true;
+  }
+
+  void formatForFileName() {
+    QFETCH(QString, name);
+    QFETCH(bool, packet);
+    QCOMPARE(qm::log::formatForFileName(name) == TableFileFormat::DataPacket, packet);
+  }
+
+  void splitBySeparator_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QList<QByteArray>>("pieces");
+
+    QTest::newRow("empty text") << QByteArray("") << QList<QByteArray>{""};
+    QTest::newRow("no separator") << QByteArray("abc") << QList<QByteArray>{"abc"};
+    QTest::newRow("pieces in order") << QByteArray("1\t2\t3") << QList<QByteArray>{"1", "2", "3"};
+    QTest::newRow("final separator") << QByteArray("1\t") << QList<QByteArray>{"1", ""};
+    QTest::newRow("only separators") << QByteArray("\t\t") << QList<QByteArray>{"", "", ""};
+  }
+
+  void splitBySeparator() {
+    QFETCH(QByteArray, text);
+    QFETCH(QList<QByteArray>, pieces);
+    const std::string bytes = text.toStdString();
+    QList<QByteArray> got;
+    for (const std::string_view piece : qm::log::SplitBySeparator(bytes, '\t')) {
+      got.append(QByteArray(piece.data(), static_cast<qsizetype>(piece.size())));
+    }
+    QCOMPARE(got, pieces);
+  }
+
+  void savesGoldenFiles_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("text") << "table.xls" << golden("table.txt");
+    QTest::newRow("packet") << "table.xml" << golden("table.xml");
+  }
+
+  void savesGoldenFiles() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    ReadingTable table;
+    fillGoldenTable(table);
+    const TableFileOutcome outcome = SaveTableToFile(table, path(name), twentyFourHours());
+    QVERIFY(outcome.ok);
+    QCOMPARE(outcome.message, "Save table to specified file: " + path(name) + " Scuss!");
+    QCOMPARE(readAll(path(name)), bytes);
+  }
+
+  void savesEmptyTable_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("text") << "empty.txt" << QByteArray("No\tTime\tValue\tUnit\tFunction\tRemark\r\n");
+    QTest::newRow("packet") << "empty.xml" << packetWithRows("");
+  }
+
+  void savesEmptyTable() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    const ReadingTable table;
+    QVERIFY(SaveTableToFile(table, path(name), twentyFourHours()).ok);
+    QCOMPARE(readAll(path(name)), bytes);
+  }
+
+  void packetRoundTrip() {
+    ReadingTable written;
+    fillGoldenTable(written);
+    ReadingTable read;
+    read.appendAdded(rowOf(99, 0, "replaced"));
+    QCOMPARE(LoadTableFromFile(goldenPath("table.xml"), read, twentyFourHours()).ok, true);
+    QCOMPARE(dump(read), dump(written));
+    QCOMPARE(read.rowCount(), std::size_t{4});
+    QVERIFY(SaveTableToFile(read, path("again.xml"), twentyFourHours()).ok);
+    QCOMPARE(readAll(path("again.xml")), golden("table.xml"));
+  }
+
+  // Every spelling of a row that XML allows, and what the table gets from it.
+  void packetReaderAccepts_data() {
+    QTest::addColumn<QByteArray>("packet");
+    QTest::addColumn<QByteArray>("rows");
+
+    const QByteArray oneRow = "4|1|3600000|'1.5'|-|-|-|\n";
+    QTest::newRow("attributes in another order, single quotes")
+        << packetWithRows("<ROW Value='1.5' Time='01:00:00000' No=\"1\" RowState=\"4\"/>") << oneRow;
+    QTest::newRow("blanks and line breaks between tags and attributes")
+        << packetWithRows("\r\n  <ROW\tRowState = \"4\"\n No=\"1\" Time=\"01:00:00000\" Value=\"1.5\" />\r\n") << oneRow;
+    QTest::newRow("start and end tag") << packetWithRows("<ROW RowState=\"4\" No=\"1\" Time=\"01:00:00000\" Value=\"1.5\"></ROW >")
+                                       << oneRow;
+    QTest::newRow("unknown attributes") << packetWithRows("<ROW RowState=\"4\" Extra=\"&amp;\" No=\"1\" Time=\"01:00:00000\" Value=\"1.5\"/>")
+                                        << oneRow;
+    QTest::newRow("references") << packetWithRows("<ROW Value=\"&#65;&#x42;&#x3a9;&lt;&gt;&amp;&apos;&quot;\"/>")
+                                << QByteArray("-|-|-|'AB\xA6\xB8<>&'\"'|-|-|-|\n");
+    QTest::newRow("raw line breaks and TAB become blanks") << packetWithRows("<ROW Value=\"a\r\nb\nc\td\"/>")
+                                                           << QByteArray("-|-|-|'a b c d'|-|-|-|\n");
+    QTest::newRow("raw > and apostrophe") << packetWithRows("<ROW Value=\"a>b'c\"/>") << QByteArray("-|-|-|'a>b'c'|-|-|-|\n");
+    QTest::newRow("long text cut to 20 bytes") << packetWithRows("<ROW Value=\"12345678901234567890123\"/>")
+                                               << QByteArray("-|-|-|'12345678901234567890'|-|-|-|\n");
+    QTest::newRow("deleted row, state without flag 4") << packetWithRows("<ROW RowState=\"2\" No=\"5\"/><ROW RowState=\"0\"/>")
+                                                       << QByteArray("2|5|-|-|-|-|-|\n0|-|-|-|-|-|-|\n");
+    QTest::newRow("extremes") << packetWithRows("<ROW No=\"-2147483648\" Time=\"23:59:59999\"/><ROW No=\"2147483647\"/>")
+                              << QByteArray("-|-2147483648|86399999|-|-|-|-|\n-|2147483647|-|-|-|-|-|\n");
+    QTest::newRow("empty ROWDATA element") << packetWithRows("").replace("<ROWDATA></ROWDATA>", "<ROWDATA/>") << QByteArray();
+    QTest::newRow("no declaration, blanks around the root")
+        << "\n" + packetWithRows("<ROW No=\"1\"/>").mid(packetWithRows("").indexOf("<DATAPACKET")) + "\r\n"
+        << QByteArray("-|1|-|-|-|-|-|\n");
+    QTest::newRow("fields in another order, extra field with children")
+        << packetWithRows("<ROW No=\"1\" X=\"y\"/>")
+               .replace("<FIELD attrname=\"No\" fieldtype=\"i4\"/>", "")
+               .replace("</FIELDS>", "<FIELD fieldtype=\"nested\" attrname=\"X\"><FIELDS><FIELD/></FIELDS></FIELD>"
+                                     "<FIELD required=\"true\" fieldtype=\"i4\" attrname=\"No\"/></FIELDS>")
+        << QByteArray("-|1|-|-|-|-|-|\n");
+    QTest::newRow("change log with other blanks")
+        << packetWithRows("").replace("<PARAMS/>", "<PARAMS LCID=\"1033\" CHANGE_LOG=\" 1 0 4\n2  0 2 \"></PARAMS>")
+        << QByteArray("1 0 4;2 0 2;");
+  }
+
+  void packetReaderAccepts() {
+    QFETCH(QByteArray, packet);
+    QFETCH(QByteArray, rows);
+    writeFile(path("accepted.xml"), packet);
+    ReadingTable table;
+    const TableFileOutcome outcome = LoadTableFromFile(path("accepted.xml"), table, twentyFourHours());
+    QVERIFY(outcome.ok);
+    QCOMPARE(outcome.message, QString());
+    QCOMPARE(dump(table), rows);
+  }
+
+  void packetReaderRefuses_data() {
+    QTest::addColumn<QByteArray>("packet");
+
+    const QByteArray valid = packetWithRows("<ROW No=\"1\"/>");
+    auto without = [&valid](const char* part) { return QByteArray(valid).replace(part, ""); };
+    auto replaced = [&valid](const char* part, const char* by) { return QByteArray(valid).replace(part, by); };
+    QTest::newRow("empty file") << QByteArray();
+    QTest::newRow("text file") << golden("table.txt");
+    QTest::newRow("a field missing") << without("<FIELD attrname=\"Unit\" fieldtype=\"string\" WIDTH=\"20\"/>");
+    QTest::newRow("a field of another type") << replaced("\"No\" fieldtype=\"i4\"", "\"No\" fieldtype=\"i2\"");
+    QTest::newRow("a field twice") << replaced("</FIELDS>", "<FIELD attrname=\"No\" fieldtype=\"i4\"/></FIELDS>");
+    QTest::newRow("field names case-sensitive") << replaced("attrname=\"Value\"", "attrname=\"value\"");
+    QTest::newRow("element names case-sensitive") << replaced("<ROW ", "<row ");
+    QTest::newRow("no PARAMS") << without("<PARAMS/>");
+    QTest::newRow("another element in ROWDATA") << replaced("<ROW ", "<ROWX ");
+    QTest::newRow("unknown entity") << replaced("No=\"1\"", "No=\"1\" Value=\"&nbsp;\"");
+    QTest::newRow("unterminated reference") << replaced("No=\"1\"", "Value=\"&amp\"");
+    QTest::newRow("reference beyond Unicode") << replaced("No=\"1\"", "Value=\"&#x110000;\"");
+    QTest::newRow("character without a CP936 form") << replaced("No=\"1\"", "Value=\"&#x1F600;\"");
+    QTest::newRow("< in a value") << replaced("No=\"1\"", "Value=\"a<b\"");
+    QTest::newRow("no blank between attributes") << replaced("No=\"1\"", "No=\"1\"Value=\"a\"");
+    QTest::newRow("value without quotes") << replaced("No=\"1\"", "No=1");
+    QTest::newRow("attribute twice") << replaced("No=\"1\"", "No=\"1\" No=\"2\"");
+    QTest::newRow("No not a number") << replaced("No=\"1\"", "No=\"one\"");
+    QTest::newRow("No with a blank") << replaced("No=\"1\"", "No=\" 1\"");
+    QTest::newRow("No beyond 32 bits") << replaced("No=\"1\"", "No=\"2147483648\"");
+    QTest::newRow("RowState beyond a byte") << replaced("No=\"1\"", "RowState=\"256\"");
+    QTest::newRow("time of hour 24") << replaced("No=\"1\"", "Time=\"24:00:00000\"");
+    QTest::newRow("time of second 60") << replaced("No=\"1\"", "Time=\"00:00:60000\"");
+    QTest::newRow("time as the text file writes it") << replaced("No=\"1\"", "Time=\"13:05:09\"");
+    QTest::newRow("change log not in threes") << replaced("<PARAMS/>", "<PARAMS CHANGE_LOG=\"1 0 4 2\"/>");
+    QTest::newRow("change log with a sign") << replaced("<PARAMS/>", "<PARAMS CHANGE_LOG=\"-1 0 4\"/>");
+    QTest::newRow("end tags crossed") << replaced("</ROWDATA></DATAPACKET>", "</DATAPACKET></ROWDATA>");
+    QTest::newRow("text after the packet") << valid + "x";
+    QTest::newRow("second root") << valid + valid.mid(valid.indexOf("<DATAPACKET"));
+    QTest::newRow("deeply nested ignored content")
+        << replaced("</FIELDS>", QByteArray("<FIELD attrname=\"X\" fieldtype=\"x\">" + QByteArray("<a>").repeated(100000) +
+                                            QByteArray("</a>").repeated(100000) + "</FIELD></FIELDS>")
+                                     .constData());
+  }
+
+  // A refused packet leaves the table as it was before the load: rows and change log alike.
+  void packetReaderRefuses() {
+    QFETCH(QByteArray, packet);
+    writeFile(path("refused.xml"), packet);
+    ReadingTable table;
+    fillGoldenTable(table);
+    const QByteArray before = dump(table);
+    const TableFileOutcome outcome = LoadTableFromFile(path("refused.xml"), table, twentyFourHours());
+    QVERIFY(!outcome.ok);
+    QCOMPARE(outcome.message, QString("Failed to Load File!"));
+    QCOMPARE(dump(table), before);
+  }
+
+  void packetCutShortIsRefused() {
+    const QByteArray valid = golden("table.xml");
+    ReadingTable table;
+    table.appendAdded(rowOf(1, 0, "kept"));
+    const QByteArray before = dump(table);
+    for (qsizetype length = 0; length < valid.size(); ++length) {
+      writeFile(path("short.xml"), valid.left(length));
+      QVERIFY2(!LoadTableFromFile(path("short.xml"), table, twentyFourHours()).ok, QByteArray::number(length).constData());
+    }
+    QCOMPARE(dump(table), before);
+  }
+
+  // What a text load appends: rows of the lines before a failing line stay, none of that line.
+  void textLoad_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QByteArray>("appended");
+
+    const QByteArray header = "No\tTime\tValue\tUnit\tFunction\tRemark\r\n";
+    QTest::newRow("header only") << header << true << QByteArray();
+    QTest::newRow("header without line end") << QByteArray("anything") << true << QByteArray();
+    QTest::newRow("empty file") << QByteArray() << false << QByteArray();
+    QTest::newRow("first line is dropped even when it is data")
+        << QByteArray("1\t12:00:00\ta\r\n2\t12:00:01\tb\r\n") << true << QByteArray("4|2|43201000|'b'|-|-|-|\n");
+    QTest::newRow("all six fields, NULL stays a text")
+        << header + "7\t13:05:09\t1,5\tM\xA6\xB8\tNULL\t\r\n" << true << QByteArray("4|7|47109000|'1,5'|'M\xA6\xB8'|'NULL'|''|\n");
+    QTest::newRow("three pieces") << header + "-3\t00:00:00\tv\r\n" << true << QByteArray("4|-3|0|'v'|-|-|-|\n");
+    QTest::newRow("number only") << header + "3\r\n" << true << QByteArray("4|3|-|-|-|-|-|\n");
+    QTest::newRow("CR, LF and CR LF line ends, none at the end")
+        << QByteArray("h\r1\t00:00:01\n2\t00:00:02\r\n3\t00:00:03") << true
+        << QByteArray("4|1|1000|-|-|-|-|\n4|2|2000|-|-|-|-|\n4|3|3000|-|-|-|-|\n");
+    QTest::newRow("text cut to 20 bytes, not inside the ohm sign")
+        << header + "1\t00:00:00\t1234567890123456789\xA6\xB8" << true << QByteArray("4|1|0|'1234567890123456789'|-|-|-|\n");
+    QTest::newRow("blank line fails, rows before stay")
+        << header + "1\t00:00:01\r\n\r\n2\t00:00:02\r\n" << false << QByteArray("4|1|1000|-|-|-|-|\n");
+    QTest::newRow("seven pieces fail") << header + "1\t00:00:01\r\n2\t00:00:02\ta\tb\tc\td\te\r\n" << false
+                                       << QByteArray("4|1|1000|-|-|-|-|\n");
+    QTest::newRow("NULL time fails") << header + "1\tNULL\r\n" << false << QByteArray();
+    QTest::newRow("empty No fails") << header + "\t00:00:01\r\n" << false << QByteArray();
+    QTest::newRow("No not a number fails") << header + "1x\t00:00:01\r\n" << false << QByteArray();
+    QTest::newRow("No beyond 32 bits fails") << header + "2147483648\t00:00:01\r\n" << false << QByteArray();
+    QTest::newRow("time with milliseconds fails") << header + "1\t00:00:01.500\r\n" << false << QByteArray();
+  }
+
+  void textLoad() {
+    QFETCH(QByteArray, file);
+    QFETCH(bool, ok);
+    QFETCH(QByteArray, appended);
+    writeFile(path("load.txt"), file);
+    ReadingTable table;
+    table.appendAdded(rowOf(1, 0, "already there"));
+    const QByteArray existingRow = dump(table).split('\n').first() + '\n';
+    const TableFileOutcome outcome = LoadTableFromFile(path("load.txt"), table, twentyFourHours());
+    QCOMPARE(outcome.ok, ok);
+    QCOMPARE(outcome.message, ok ? QString() : QString("Failed to Load File!"));
+    QByteArray changeLog;
+    for (std::size_t row = 1; row <= table.storedRowCount(); ++row) {
+      changeLog += QByteArray::number(row) + " 0 4;";
+    }
+    QCOMPARE(dump(table), existingRow + appended + changeLog);
+  }
+
+  void textFileLosesWhatItCannotHold() {
+    ReadingTable table;
+    fillGoldenTable(table);
+    QVERIFY(SaveTableToFile(table, path("golden.txt"), twentyFourHours()).ok);
+    ReadingTable read;
+    // The row without a time was written "NULL": reading stops there.
+    QVERIFY(!LoadTableFromFile(path("golden.txt"), read, twentyFourHours()).ok);
+    QCOMPARE(dump(read), QByteArray("4|1|47109000|'1.234'|'M\xA6\xB8'|'IR:500V 20G\xA6\xB8'|'Continuous'|\n"
+                                    "4|2|0|'5.6'|'NULL'|'a<b>&'\"\\'|'x y  z'|\n"
+                                    "1 0 4;2 0 4;"));
+  }
+
+  void missingFileFailsToLoad_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("text") << "missing.txt";
+    QTest::newRow("packet") << "missing.xml";
+  }
+
+  void missingFileFailsToLoad() {
+    QFETCH(QString, name);
+    ReadingTable table;
+    table.appendAdded(rowOf(1, 0, "kept"));
+    const QByteArray before = dump(table);
+    const TableFileOutcome outcome = LoadTableFromFile(path(name), table, twentyFourHours());
+    QVERIFY(!outcome.ok);
+    QCOMPARE(outcome.message, QString("Failed to Load File!"));
+    QCOMPARE(dump(table), before);
+  }
+
+  void saveToMissingFolder_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("message");
+    const QString text = dir_.filePath("no/such/folder/data.xls");
+    const QString packet = dir_.filePath("no/such/folder/data.xml");
+    QTest::newRow("text") << text << "Could not save table to specified file: " + text;
+    QTest::newRow("packet") << packet << "Cannot create file \"" + packet + "\". " + QString::fromLocal8Bit(std::strerror(ENOENT));
+  }
+
+  void saveToMissingFolder() {
+    QFETCH(QString, name);
+    QFETCH(QString, message);
+    ReadingTable table;
+    fillGoldenTable(table);
+    const TableFileOutcome outcome = SaveTableToFile(table, name, twentyFourHours());
+    QVERIFY(!outcome.ok);
+    QCOMPARE(outcome.message, message);
+    QVERIFY(!QFile::exists(name));
+  }
+
+  // A save that fails half-way (here: the file-size limit is hit) keeps the previous file whole
+  // and leaves no temporary file behind.
+  void failedSaveKeepsPreviousFile_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("text") << "kept.xls";
+    QTest::newRow("packet") << "kept.xml";
+  }
+
+  void failedSaveKeepsPreviousFile() {
+    QFETCH(QString, name);
+    QTemporaryDir folder;
+    const QString fullName = folder.filePath(name);
+    writeFile(fullName, "previous contents");
+    ReadingTable table;
+    for (int i = 0; i < 200'000; ++i) {
+      table.appendAdded(rowOf(i, at(12, 0, 0), "1234", "M\xA6\xB8", "IR:500V 20G\xA6\xB8", "Continuous"));
+    }
+    rlimit limit{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit small{1 << 20, limit.rlim_max};
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const TableFileOutcome outcome = SaveTableToFile(table, fullName, twentyFourHours());
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, previousHandler);
+    QVERIFY(!outcome.ok);
+    QCOMPARE(readAll(fullName), QByteArray("previous contents"));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
+  }
+
+  void progressIsReportedNowAndThen_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("text") << "progress.xls";
+    QTest::newRow("packet") << "progress.xml";
+  }
+
+  void progressIsReportedNowAndThen() {
+    QFETCH(QString, name);
+    ReadingTable table;
+    for (int i = 0; i < 150'000; ++i) {
+      table.appendAdded(rowOf(i, at(12, 0, 0), "1"));
+    }
+    for (const bool saving : {true, false}) {
+      std::vector<std::pair<std::uint64_t, std::uint64_t>> calls;
+      const qm::log::FileProgress progress = [&calls](std::uint64_t done, std::uint64_t total) { calls.emplace_back(done, total); };
+      ReadingTable read;
+      const TableFileOutcome outcome = saving ? SaveTableToFile(table, path(name), twentyFourHours(), progress)
+                                              : LoadTableFromFile(path(name), read, twentyFourHours(), progress);
+      QVERIFY(outcome.ok);
+      QVERIFY2(calls.size() >= 2 && calls.size() <= 5, QByteArray::number(qulonglong(calls.size())).constData());
+      QCOMPARE(calls.back().first, calls.back().second);
+      for (std::size_t i = 1; i < calls.size(); ++i) {
+        QVERIFY(calls[i - 1].first <= calls[i].first && calls[i].first <= calls[i].second);
+      }
+    }
+  }
+
+  // The locale's time format, under a locale whose decimal separator is a comma.
+  void textRoundTripInSystemLocale() {
+    if (QLocale::system().decimalPoint() != u',') {
+      QSKIP("the system locale was not switched to one with a decimal comma");
+    }
+    const TimeOfDayFormat format = TimeOfDayFormat::systemLongTime();
+    QCOMPARE(QByteArray::fromStdString(format.format(at(13, 5, 9, 123))), QByteArray("13:05:09"));
+    ReadingTable table;
+    table.appendAdded(rowOf(1, at(13, 5, 9, 123), "1,234", "M\xA6\xB8", "IR:500V 20G\xA6\xB8", "Timed"));
+    table.appendAdded(rowOf(2, at(0, 0, 0, 999), "-0,5", "V", "DCV  600V", "Continuous"));
+    QVERIFY(SaveTableToFile(table, path("comma.txt"), format).ok);
+    QCOMPARE(readAll(path("comma.txt")), QByteArray("No\tTime\tValue\tUnit\tFunction\tRemark\r\n"
+                                                    "1\t13:05:09\t1,234\tM\xA6\xB8\tIR:500V 20G\xA6\xB8\tTimed\r\n"
+                                                    "2\t00:00:00\t-0,5\tV\tDCV  600V\tContinuous\r\n"));
+    ReadingTable read;
+    QVERIFY(LoadTableFromFile(path("comma.txt"), read, format).ok);
+    QCOMPARE(dump(read), QByteArray("4|1|47109000|'1,234'|'M\xA6\xB8'|'IR:500V 20G\xA6\xB8'|'Timed'|\n"
+                                    "4|2|0|'-0,5'|'V'|'DCV  600V'|'Continuous'|\n1 0 4;2 0 4;"));
+  }
+};
+
+int main(int argc, char* argv[]) {
+  // A locale with a decimal comma; Qt takes its formats from its own data, so the system need
+  // not have the locale installed.
+  qputenv("LC_ALL", "de_DE.UTF-8");
+  QCoreApplication app(argc, argv);
+  TestTableFiles test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_table_files.moc"
