@@ -32,7 +32,6 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include <array>
 
 namespace qm::app {
 namespace {
@@ -105,10 +104,10 @@ QToolButton* addToolButton(QWidget* parent, const char* name, const QRect& geome
   return button;
 }
 
-QTableView* addGrid(QWidget* parent, const char* name, const QRect& geometry, const QStringList& titles) {
+// A read-only grid whose columns the user may drag to another order.
+QTableView* addGrid(QWidget* parent, const char* name, const QRect& geometry) {
   auto* grid = named(new QTableView(parent), name);
   grid->setGeometry(geometry);
-  grid->setModel(new ColumnTitlesModel(titles, grid));
   grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grid->horizontalHeader()->setSectionsMovable(true);
   return grid;
@@ -182,15 +181,22 @@ void TFrmTest::buildMenus() {
   addCheckItem(com, "COM4", QStringLiteral("COM4"));
   addCheckItem(comSet, "USB", QStringLiteral(" USB"));
 
+  // The chart's commands; the chart is built after the menus, so each item looks it up when run.
   QMenu* graph = addMenu(bar, "Grap", QStringLiteral("Graph"), false);
-  addItem(graph, "Savepicture", QStringLiteral(" Save Whole"));
+  connect(addItem(graph, "Savepicture", QStringLiteral(" Save Whole")), &QAction::triggered, this,
+          [this] { Chtshow->SavepictureClick(); });
   QMenu* goTo = addMenu(graph, "Move", QStringLiteral(" GoTo"));
-  addItem(goTo, "FirstP", QStringLiteral("First"));
-  addItem(goTo, "NextP", QStringLiteral("Next"));
-  addItem(goTo, "LastP", QStringLiteral("Last"));
-  addItem(goTo, "PrivousP", QStringLiteral("Privous"));
-  addCheckItem(graph, "FillP", QStringLiteral(" Fill"))->setChecked(true);
-  addItem(graph, "ClearP", QStringLiteral(" Clear"));
+  connect(addItem(goTo, "FirstP", QStringLiteral("First")), &QAction::triggered, this, [this] { Chtshow->BtFirstClick(); });
+  connect(addItem(goTo, "NextP", QStringLiteral("Next")), &QAction::triggered, this, [this] { Chtshow->BtNextClick(); });
+  connect(addItem(goTo, "LastP", QStringLiteral("Last")), &QAction::triggered, this, [this] { Chtshow->BTlastClick(); });
+  connect(addItem(goTo, "PrivousP", QStringLiteral("Privous")), &QAction::triggered, this,
+          [this] { Chtshow->BTPreviousClick(); });
+  QAction* fillP = addCheckItem(graph, "FillP", QStringLiteral(" Fill"));
+  fillP->setChecked(true);
+  // FillPClick: the item's mark is already inverted when it reports the click; the box takes the
+  // new mark, and the box's own click (BtFillClick) switches the series and sets the mark back.
+  connect(fillP, &QAction::triggered, this, [this](bool checked) { Chtshow->setFillChecked(checked); });
+  connect(addItem(graph, "ClearP", QStringLiteral(" Clear")), &QAction::triggered, this, [this] { Chtshow->BtNewClick(); });
 
   QMenu* about = addMenu(bar, "About", QStringLiteral("About"), false);
   QAction* help = addItem(about, "HELP1", QStringLiteral("  Help     "));
@@ -293,10 +299,10 @@ void TFrmTest::buildToolbar(QWidget* content) {
   RepeatSet->setGeometry(5, 5, 55, 17);
   RepeatSet->setToolTip(QStringLiteral("Repeage Record"));
   // The blanks keep room for the interval field laid over the caption; "'S" follows the field.
-  auto* interval = named(new QCheckBox(QStringLiteral("Sampling Interval              'S"), toolbar), "RecordSI");
-  interval->setGeometry(60, 4, 167, 17);
-  auto* seconds = named(new QLineEdit(QStringLiteral("10"), toolbar), "RecordSITime");
-  seconds->setGeometry(166, 0, 29, 22);
+  RecordSI = named(new QCheckBox(QStringLiteral("Sampling Interval              'S"), toolbar), "RecordSI");
+  RecordSI->setGeometry(60, 4, 167, 17);
+  RecordSITime = named(new QLineEdit(QStringLiteral("10"), toolbar), "RecordSITime");
+  RecordSITime->setGeometry(166, 0, 29, 22);
 
   const QRect slot(240, 4, 25, 25);
   const auto at = [&slot](int n) { return slot.translated(28 * n, 0); };
@@ -311,24 +317,19 @@ void TFrmTest::buildToolbar(QWidget* content) {
 }
 
 void TFrmTest::buildGrids(QWidget* content) {
-  QTableView* readings =
-      addGrid(content, "DBGrid1", {0, 348, 617, 177},
-              {QStringLiteral("No"), QStringLiteral("Time"), QStringLiteral("Value"), QStringLiteral("Unit"),
-               QStringLiteral("Function"), QStringLiteral("Remark")});
-  const std::array widths = {54, 92, 72, 90, 109, 158};
-  for (int column = 0; column < static_cast<int>(widths.size()); ++column) {
-    readings->setColumnWidth(column, widths[static_cast<std::size_t>(column)]);
-  }
-  readings->setFont(arial(11, true));
-  readings->horizontalHeader()->setFont(arial(15, true));
-  QPalette silver = readings->palette();
+  // Bound to the reading table when the window is created.
+  DBGrid1 = addGrid(content, "DBGrid1", {0, 348, 617, 177});
+  DBGrid1->setFont(arial(11, true));
+  DBGrid1->horizontalHeader()->setFont(arial(15, true));
+  QPalette silver = DBGrid1->palette();
   silver.setColor(QPalette::Base, kSilver);
-  readings->setPalette(silver);
+  DBGrid1->setPalette(silver);
 
   // Bound to no table, so it stays empty.
-  addGrid(content, "DBGrid2", {340, 714, 341, 49},
-          {QStringLiteral("SNo"), QStringLiteral("STime"), QStringLiteral("SValue"), QStringLiteral("SUnit"),
-           QStringLiteral("SV_Range"), QStringLiteral("SI_Range")});
+  QTableView* spare = addGrid(content, "DBGrid2", {340, 714, 341, 49});
+  spare->setModel(new ColumnTitlesModel({QStringLiteral("SNo"), QStringLiteral("STime"), QStringLiteral("SValue"),
+                                         QStringLiteral("SUnit"), QStringLiteral("SV_Range"), QStringLiteral("SI_Range")},
+                                        spare));
 }
 
 void TFrmTest::buildTimers() {
@@ -349,11 +350,17 @@ void TFrmTest::FormCreate() {
   ProgramFolder_ = QCoreApplication::applicationDirPath() + QLatin1Char('/');
   LocaleDecimalSeparator_ = systemDecimalSeparator();
   decoder_.setDecimalSeparator(LocaleDecimalSeparator_);
+  createReadingLog();
   COM1->setChecked(true);
   set10k->setChecked(true);
   Chtshow->fillWithSamples();
   Chtshow->ShowSeries(Chtshow->isFillChecked() ? chart::TrendChartView::kAreaSeries
                                                : chart::TrendChartView::kLineSeries);
+  Chtshow->followTable(*cds1, LocaleDecimalSeparator_);
+  Chtshow->setNextRecordNoSource([this] { return logger_->NextRecordNo(); });
+  Chtshow->setClientArea(findChild<QScrollArea*>(QStringLiteral("ClientArea"))->viewport());
+  connect(Chtshow, &chart::TrendChartView::fillSwitched, findChild<QAction*>(QStringLiteral("FillP")),
+          &QAction::setChecked);
   RepeatSet->setChecked(true);
   setWindowTitle(QStringLiteral("QM830/QM840 Interface Program V2.00"));
   connection_->setPortKind(5);

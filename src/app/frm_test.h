@@ -10,6 +10,8 @@
 #include "link/frame_hold.h"
 #include "link/hid_device_controller.h"
 #include "link/report_reassembler.h"
+#include "log/reading_logger.h"
+#include "log/reading_table.h"
 
 #include <QMainWindow>
 
@@ -21,6 +23,8 @@
 QT_BEGIN_NAMESPACE
 class QAction;
 class QCheckBox;
+class QLineEdit;
+class QTableView;
 QT_END_NAMESPACE
 
 namespace qm::chart {
@@ -54,6 +58,15 @@ public:
   link::CableConnection& cableConnection() { return *connection_; }
   link::FrameHold& frameHold() { return *hold_; }
   const display::FrameDecoder& frameDecoder() const { return decoder_; }
+  log::ReadingTable& readingTable() { return *cds1; }
+  const log::ReadingLogger& readingLogger() const { return *logger_; }
+
+  // The reading log's commands, as the menus, the toolbar and the grid run them.
+  void INDataToTable(int mode);
+  void ClearRClick();
+  void NewClick();
+  void Save_asClick();
+  void OpenClick();
 
 private:
   void buildMenus();
@@ -72,6 +85,17 @@ private:
   void HELP1Click();
   void SpeedButton5Click();
 
+  void createReadingLog();
+  void RecordSITimeChange(const QString& text);
+  void SampInterTimeTimer();
+  void DBGrid1DeleteRecord();
+  void followCurrentRow(std::optional<std::size_t> row);
+  void reportUnloggedReading(log::ReadingLogger::Outcome outcome);
+  // Runs a table file operation with the logging held, a progress dialog when it takes long, and
+  // the window repainted afterwards.
+  template <typename Operation>
+  auto runFileOperation(const QString& label, Operation operation);
+
   void createLink();
   void syncLinkControls();
   void darkenLinkIcon();
@@ -88,12 +112,20 @@ private:
   display::PanelState panelState_ = display::PanelState::startupLook();
   display::FrameDecoder decoder_{panelState_};
 
+  log::ReadingTable* cds1 = nullptr;
+  std::unique_ptr<log::ReadingLogger> logger_;
+  std::string unloggableIntervalText_;
+  QString lastOpenedFile_;  // the open dialog offers it again
+
   QString ProgramFolder_;
   std::string LocaleDecimalSeparator_;
 
   display::MeterPanel* Panel4 = nullptr;
   chart::TrendChartView* Chtshow = nullptr;
   QCheckBox* RepeatSet = nullptr;
+  QCheckBox* RecordSI = nullptr;
+  QLineEdit* RecordSITime = nullptr;
+  QTableView* DBGrid1 = nullptr;
   QAction* COM1 = nullptr;
   QAction* set10k = nullptr;
   TFrmstore* Frmstore = nullptr;

@@ -1,0 +1,262 @@
+// The reading log as the user meets it in the window: decoded frames become grid rows, and the
+// toolbar, the Record and File menus, Ctrl+Delete and the file dialogs act on them.
+
+#include "app/frm_test.h"
+#include "sim/frame_encoder.h"
+#include "sim/meter_model.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+#include <deque>
+#include <functional>
+#include <memory>
+
+using qm::app::TFrmTest;
+
+namespace {
+
+// Answers the modal windows the next command opens, one step per window, in order. A test fails
+// if a window it expected never came; a window it did not expect is left for the step count check.
+class ModalAnswers {
+public:
+  using Step = std::function<void(QWidget* modal)>;
+
+  explicit ModalAnswers(std::deque<Step> steps) : steps_(std::move(steps)) {
+    QObject::connect(&poll_, &QTimer::timeout, [this] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (modal == nullptr || modal == lastAnswered_ || steps_.empty()) {
+        return;
+      }
+      lastAnswered_ = modal;
+      Step step = std::move(steps_.front());
+      steps_.pop_front();
+      step(modal);
+    });
+    poll_.start(10);
+  }
+  bool allAnswered() const { return steps_.empty(); }
+
+private:
+  std::deque<Step> steps_;
+  QTimer poll_;
+  QPointer<QWidget> lastAnswered_;
+};
+
+struct SeenBox {
+  QString title;
+  QString text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+// A step that notes what the message box said and presses `button`.
+ModalAnswers::Step pressInBox(SeenBox& seen, QMessageBox::StandardButton button = QMessageBox::Ok) {
+  return [&seen, button](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    QVERIFY(box);
+    seen = {box->windowTitle(), box->text(), box->icon()};
+    box->button(button)->click();
+  };
+}
+
+ModalAnswers::Step chooseFile(const QString& path, QStringList* filtersSeen = nullptr) {
+  return [path, filtersSeen](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    QVERIFY(dialog);
+    if (filtersSeen != nullptr) {
+      *filtersSeen = dialog->nameFilters();
+      *filtersSeen << dialog->defaultSuffix();
+    }
+    dialog->selectFile(path);
+    QMetaObject::invokeMethod(dialog, "accept");
+  };
+}
+
+}  // namespace
+
+class TstFrmTestReadingLog : public QObject {
+  Q_OBJECT
+private slots:
+  void init() {
+    window_ = std::make_unique<TFrmTest>();
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  }
+  void cleanup() { window_.reset(); }
+
+  void decodedFramesBecomeGridRows() {
+    showReadingAt(10'000);
+    showReadingAt(40'000);
+    QTableView* grid = this->grid();
+    QCOMPARE(grid->model()->rowCount(), 2);
+    QCOMPARE(grid->model()->index(1, 0).data().toString(), QString("2"));
+    QVERIFY(grid->model()->index(1, 3).data().toString().endsWith(QChar(0x03A9)));
+    QCOMPARE(grid->model()->index(1, 4).data().toString(), QString("IR:500V 20G\u03A9"));
+    QCOMPARE(grid->currentIndex().row(), 1);  // the grid follows the newest row
+    QCOMPARE(window_->readingLogger().NextRecordNo(), 3);
+  }
+
+  void clearAllAndNew_data() {
+    QTest::addColumn<QString>("command");
+    QTest::newRow("Record > Clear All") << "ClearR";
+    QTest::newRow("toolbar Delete Data") << "SpeedButton2";
+    QTest::newRow("File > New") << "New";
+  }
+  void clearAllAndNew() {
+    QFETCH(QString, command);
+    showReadingAt(10'000);
+    showReadingAt(40'000);
+    SeenBox seen;
+    ModalAnswers answers({pressInBox(seen)});
+    if (auto* action = window_->findChild<QAction*>(command)) {
+      action->trigger();
+    } else {
+      window_->findChild<QToolButton*>(command)->click();
+    }
+    QVERIFY(answers.allAnswered());
+    QCOMPARE(seen.text, QString(" Warning:all Records will be deleted! "));
+    QCOMPARE(seen.icon, QMessageBox::Information);
+    QCOMPARE(grid()->model()->rowCount(), 0);
+    showReadingAt(70'000);
+    QCOMPARE(window_->readingTable().row(0).No, std::optional<std::int32_t>(1));
+  }
+
+  void ctrlDeleteAsksFirst() {
+    showReadingAt(10'000);
+    showReadingAt(40'000);
+    grid()->setFocus();
+    grid()->setCurrentIndex(grid()->model()->index(0, 0));
+
+    SeenBox seen;
+    {
+      ModalAnswers answers({pressInBox(seen, QMessageBox::Cancel)});
+      QTest::keyClick(grid(), Qt::Key_Delete, Qt::ControlModifier);
+      QVERIFY(answers.allAnswered());
+    }
+    QCOMPARE(seen.text, QString("Delete record?"));
+    QCOMPARE(grid()->model()->rowCount(), 2);
+    {
+      ModalAnswers answers({pressInBox(seen, QMessageBox::Ok)});
+      QTest::keyClick(grid(), Qt::Key_Delete, Qt::ControlModifier);
+      QVERIFY(answers.allAnswered());
+    }
+    QCOMPARE(grid()->model()->rowCount(), 1);
+    QCOMPARE(grid()->model()->index(0, 0).data().toString(), QString("2"));
+    QCOMPARE(window_->readingLogger().NextRecordNo(), 3);  // numbering keeps the gap
+  }
+
+  void intervalFieldTakesDigitsOnly() {
+    auto* field = window_->findChild<QLineEdit*>(QStringLiteral("RecordSITime"));
+    field->clear();
+    QTest::keyClicks(field, "1a-2.5");
+    QCOMPARE(field->text(), QString("125"));
+    QCOMPARE(window_->readingLogger().SampleCountdown(), 125);
+
+    field->clear();
+    QGuiApplication::clipboard()->setText(QStringLiteral("-4 s"));
+    field->paste();
+    QCOMPARE(field->text(), QString("4"));
+    QCOMPARE(window_->readingLogger().SampleCountdown(), 4);
+  }
+
+  void intervalBeyondTheIntegerRange() {
+    auto* field = window_->findChild<QLineEdit*>(QStringLiteral("RecordSITime"));
+    field->setText(QStringLiteral("5"));
+    SeenBox seen;
+    {
+      ModalAnswers answers({pressInBox(seen)});
+      field->setText(QStringLiteral("99999999999"));
+      QVERIFY(answers.allAnswered());
+    }
+    QCOMPARE(seen.text, QString("'99999999999' is not a valid integer value"));
+    QCOMPARE(seen.icon, QMessageBox::Critical);
+    QCOMPARE(window_->readingLogger().SampleCountdown(), 5);
+
+    // A reading that arrives now is not logged, and the history says why.
+    showReadingAt(10'000);
+    QCOMPARE(grid()->model()->rowCount(), 0);
+    auto* history = window_->findChild<QListWidget*>(QStringLiteral("HistoryListBox"));
+    QVERIFY(history->count() > 0);
+    QVERIFY(history->item(history->count() - 1)->text().contains("'99999999999' is not a valid integer value"));
+  }
+
+  void recordLimitFromTheMenu() {
+    window_->findChild<QAction*>(QStringLiteral("set1k"))->trigger();
+    QCOMPARE(window_->readingLogger().RecordLimit(), 1000);
+    window_->findChild<QAction*>(QStringLiteral("setlimit"))->trigger();
+    QCOMPARE(window_->readingLogger().RecordLimit(), 10'000'000);
+  }
+
+  void saveAndOpenThroughTheDialogs() {
+    QTemporaryDir folder;
+    showReadingAt(10'000);
+    showReadingAt(40'000);
+    const QString path = folder.filePath(QStringLiteral("readings.xml"));
+
+    QStringList saveFilters;
+    SeenBox saved;
+    {
+      ModalAnswers answers({chooseFile(path, &saveFilters), pressInBox(saved)});
+      window_->findChild<QToolButton*>(QStringLiteral("SpeedButton1"))->click();
+      QVERIFY(answers.allAnswered());
+    }
+    QCOMPARE(saveFilters, QStringList({"Excel File(*.xls)", "XML(*.xml)", "Txt File(*.txt)", "xls"}));
+    QCOMPARE(saved.text, "Save table to specified file: " + path + " Scuss!");
+    QCOMPARE(saved.icon, QMessageBox::NoIcon);
+
+    window_->readingTable().clear();
+    QStringList openFilters;
+    {
+      ModalAnswers answers({chooseFile(path, &openFilters)});
+      window_->findChild<QAction*>(QStringLiteral("Open"))->trigger();
+      QVERIFY(answers.allAnswered());
+    }
+    QCOMPARE(openFilters, QStringList({"Excel File(*.xls)", "XML (*.xml)", "Txt File(*.txt)", ""}));
+    QCOMPARE(grid()->model()->rowCount(), 2);
+  }
+
+  void failedOpenSaysSo() {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("broken.xml"));
+    QFile broken(path);
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("<DATAPACKET");
+    broken.close();
+    showReadingAt(10'000);
+
+    SeenBox seen;
+    ModalAnswers answers({chooseFile(path), pressInBox(seen)});
+    window_->findChild<QToolButton*>(QStringLiteral("SpeedButton3"))->click();
+    QVERIFY(answers.allAnswered());
+    QCOMPARE(seen.title, QString("Error"));
+    QCOMPARE(seen.text, QString("Failed to Load File!"));
+    QCOMPARE(seen.icon, QMessageBox::Critical);
+    QCOMPARE(grid()->model()->rowCount(), 1);  // the table is as it was, and logging goes on
+    showReadingAt(40'000);
+    QCOMPARE(grid()->model()->rowCount(), 2);
+  }
+
+private:
+  QTableView* grid() const { return window_->findChild<QTableView*>(QStringLiteral("DBGrid1")); }
+
+  // Shows what the simulated meter displays `ms` into its programme.
+  void showReadingAt(int ms) {
+    window_->showFrame(qm::sim::frameText(qm::sim::encodeFrame(meter_.displayAt(std::chrono::milliseconds(ms)))));
+  }
+
+  qm::sim::MeterModel meter_;
+  std::unique_ptr<TFrmTest> window_;
+};
+
+QTEST_MAIN(TstFrmTestReadingLog)
+#include "tst_frm_test_reading_log.moc"
