@@ -2,9 +2,10 @@
 // scripts/screenshot), brings it into a given state and writes a PNG of it. A developer's tool, and
 // the window smoke test: it fails when the window shows nothing that looks like the meter panel.
 //
-//   qm-screenshot OUT.png [--frames FILE] [--live SECONDS] [--scroll]
+//   qm-screenshot OUT.png [--frames FILE] [--live SECONDS] [--scroll] [--chart | --enlarge-chart]
 
 #include "app/frm_test.h"
+#include "chart/trend_chart_view.h"
 #include "display/meter_panel.h"
 #include "sim/simulated_desk.h"
 
@@ -48,7 +49,9 @@ int main(int argc, char* argv[]) {
   const QCommandLineOption frames(QStringLiteral("frames"), QStringLiteral("decode these frame texts, one a line"), QStringLiteral("FILE"));
   const QCommandLineOption live(QStringLiteral("live"), QStringLiteral("connect to the simulated meter for this long"), QStringLiteral("SECONDS"));
   const QCommandLineOption scroll(QStringLiteral("scroll"), QStringLiteral("scroll to the bottom right first"));
-  parser.addOptions({frames, live, scroll});
+  const QCommandLineOption chart(QStringLiteral("chart"), QStringLiteral("scroll down to the trend chart"));
+  const QCommandLineOption enlargeChart(QStringLiteral("enlarge-chart"), QStringLiteral("enlarge the trend chart"));
+  parser.addOptions({frames, live, scroll, chart, enlargeChart});
   parser.addHelpOption();
   parser.process(app);
   if (parser.positionalArguments().size() != 1) {
@@ -83,12 +86,20 @@ int main(int argc, char* argv[]) {
     area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->maximum());
     area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
   }
+  if (parser.isSet(chart) || parser.isSet(enlargeChart)) {
+    auto* area = window.findChild<QScrollArea*>(QStringLiteral("ClientArea"));
+    area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+  }
+  if (parser.isSet(enlargeChart)) {
+    window.findChild<qm::chart::TrendChartView*>(QStringLiteral("Chtshow"))->TbSxClick();
+  }
   QTest::qWait(200);
 
   const QImage shot = window.screen()->grabWindow(window.winId()).toImage();
   auto* panel = window.findChild<qm::display::MeterPanel*>();
   const QRect panelOnShot(panel->mapTo(&window, QPoint(0, 0)), panel->size());
-  if (!parser.isSet(scroll) && !looksLikeThePanel(shot, panelOnShot.intersected(shot.rect()))) {
+  const bool panelShown = !parser.isSet(scroll) && !parser.isSet(chart) && !parser.isSet(enlargeChart);
+  if (panelShown && !looksLikeThePanel(shot, panelOnShot.intersected(shot.rect()))) {
     return fail(QStringLiteral("the meter panel is not on the screen"));
   }
   if (!shot.save(parser.positionalArguments().first())) {

@@ -1,13 +1,20 @@
 #include "chart/trend_chart_view.h"
 
+#include "chart/page_size_text.h"
+#include "chart/snapshot_file.h"
+#include "chart/table_feed.h"
+
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGraphicsLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QMessageBox>
 #include <QPainter>
 #include <QStyle>
 #include <QToolButton>
@@ -25,9 +32,20 @@ const QColor kSilver(192, 192, 192);
 // The value axis keeps this fixed range whatever the points are.
 constexpr double kValueAxisLimit = 11000.0;
 
-// Stand-in for the facility's sample fill: the series carry no readings, so one point a little
-// above the middle of the scale lets each series show its colours.
+// Stand-in for the facility's sample fill, shown while the chart has no readings: one point a
+// little above the middle of the scale lets each series show its colours.
 const QPointF kSamplePoint(0.0, 5500.0);
+
+constexpr int kRedrawIntervalMs = 40;
+
+// Enlarging first brings a window taller than this down to kShortenedWindowHeight.
+constexpr int kTallestWindowHeight = 600;
+constexpr int kShortenedWindowHeight = 564;
+// The enlarged chart, in the window's client area: below the row of buttons at the top, leaving
+// this much of the window's outer width and height uncovered.
+constexpr QPoint kEnlargedTopLeft(2, 30);
+constexpr int kEnlargedWidthMargin = 12;
+constexpr int kEnlargedHeightMargin = 90;
 
 // The enlarge and restore icons: a frame with four arrows pointing out of it, or into it.
 QPixmap placementGlyph(bool enlarge) {
@@ -53,7 +71,11 @@ QPixmap placementGlyph(bool enlarge) {
 
 }  // namespace
 
-TrendChartView::TrendChartView(QWidget* parent) : QFrame(parent) {
+TrendChartView::TrendChartView(QWidget* parent)
+    : QFrame(parent),
+      nextRecordNo_([] { return 1; }),
+      clock_([] { return QDateTime::currentDateTime(); }),
+      snapshotFolder_(defaultSnapshotFolder()) {
   setObjectName(QStringLiteral("Chtshow"));
   setFrameStyle(QFrame::Panel | QFrame::Sunken);
   setAutoFillBackground(true);
@@ -61,6 +83,25 @@ TrendChartView::TrendChartView(QWidget* parent) : QFrame(parent) {
   silver.setColor(QPalette::Window, kSilver);
   setPalette(silver);
 
+  prompts_.information = [this](const QString& text) {
+    QMessageBox::information(window(), QCoreApplication::applicationName(), text);
+  };
+  prompts_.error = [this](const QString& text) {
+    QMessageBox::critical(window(), QCoreApplication::applicationName(), text);
+  };
+
+  buildChart();
+  buildToolbar();
+
+  redrawTimer_.setSingleShot(true);
+  redrawTimer_.setInterval(kRedrawIntervalMs);
+  connect(&redrawTimer_, &QTimer::timeout, this, &TrendChartView::redraw);
+  redraw();
+}
+
+TrendChartView::~TrendChartView() = default;
+
+void TrendChartView::buildChart() {
   chart_ = new QChart;
   chart_->setTitle(QStringLiteral("  "));
   chart_->legend()->hide();
@@ -112,18 +153,16 @@ TrendChartView::TrendChartView(QWidget* parent) : QFrame(parent) {
     series->attachAxis(valueAxis);
   }
 
-  auto* view = new QChartView(chart_, this);
-  view->setObjectName(QStringLiteral("ChartView"));
-  view->setRenderHint(QPainter::Antialiasing);
-  view->setRubberBand(QChartView::RectangleRubberBand);
-  view->setFrameStyle(QFrame::NoFrame);
-  view->setCursor(Qt::CrossCursor);
+  chartView_ = new QChartView(chart_, this);
+  chartView_->setObjectName(QStringLiteral("ChartView"));
+  chartView_->setRenderHint(QPainter::Antialiasing);
+  chartView_->setRubberBand(QChartView::RectangleRubberBand);
+  chartView_->setFrameStyle(QFrame::NoFrame);
+  chartView_->setCursor(Qt::CrossCursor);
   // The toolbar controls stay out of the layout: they float over the chart's top-left corner.
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(view);
-
-  buildToolbar();
+  layout->addWidget(chartView_);
 }
 
 void TrendChartView::buildToolbar() {
@@ -138,27 +177,37 @@ void TrendChartView::buildToolbar() {
   BtFill->setGeometry(1, 5, 36, 17);
   BtFill->setToolTip(QStringLiteral("Graphic Fill"));
   BtFill->setChecked(true);
+  connect(BtFill, &QCheckBox::toggled, this, &TrendChartView::BtFillClick);
 
-  auto* maxRecord = new QLineEdit(QStringLiteral("100"), this);
-  maxRecord->setObjectName(QStringLiteral("Maxrecord"));
-  maxRecord->setGeometry(48, 3, 41, 21);
-  QPalette silverBase = maxRecord->palette();
+  Maxrecord = new QLineEdit(QString::number(ChartPager::kStartPageSize), this);
+  Maxrecord->setObjectName(QStringLiteral("Maxrecord"));
+  Maxrecord->setGeometry(48, 3, 41, 21);
+  QPalette silverBase = Maxrecord->palette();
   silverBase.setColor(QPalette::Base, kSilver);
-  maxRecord->setPalette(silverBase);
+  Maxrecord->setPalette(silverBase);
+  Maxrecord->installEventFilter(this);
+  connect(Maxrecord, &QLineEdit::textChanged, this, &TrendChartView::MaxrecordChange);
 
   struct IconButton {
     const char* name;
     QRect geometry;
     const char* hint;
     QStyle::StandardPixmap icon;
+    QToolButton** control;
+    void (TrendChartView::*command)();
   };
+  QToolButton* saveButton = nullptr;
+  QToolButton* newButton = nullptr;
   const std::array<IconButton, 6> iconButtons = {{
-      {"BtSave", {93, 3, 35, 21}, "Save  Active Graphic", QStyle::SP_DialogSaveButton},
-      {"BtNew", {127, 3, 35, 21}, "Delete Graphic", QStyle::SP_DialogDiscardButton},
-      {"BtFirst", {163, 3, 25, 21}, "First", QStyle::SP_MediaSkipBackward},
-      {"BTPrevious", {187, 3, 25, 21}, "Previous", QStyle::SP_MediaSeekBackward},
-      {"BtNext", {235, 3, 25, 21}, "Next", QStyle::SP_MediaSeekForward},
-      {"BTlast", {263, 3, 25, 21}, "last", QStyle::SP_MediaSkipForward},
+      {"BtSave", {93, 3, 35, 21}, "Save  Active Graphic", QStyle::SP_DialogSaveButton, &saveButton,
+       &TrendChartView::BtSaveClick},
+      {"BtNew", {127, 3, 35, 21}, "Delete Graphic", QStyle::SP_DialogDiscardButton, &newButton,
+       &TrendChartView::BtNewClick},
+      {"BtFirst", {163, 3, 25, 21}, "First", QStyle::SP_MediaSkipBackward, &BtFirst, &TrendChartView::BtFirstClick},
+      {"BTPrevious", {187, 3, 25, 21}, "Previous", QStyle::SP_MediaSeekBackward, &BTPrevious,
+       &TrendChartView::BTPreviousClick},
+      {"BtNext", {235, 3, 25, 21}, "Next", QStyle::SP_MediaSeekForward, &BtNext, &TrendChartView::BtNextClick},
+      {"BTlast", {263, 3, 25, 21}, "last", QStyle::SP_MediaSkipForward, &BTlast, &TrendChartView::BTlastClick},
   }};
   for (const IconButton& entry : iconButtons) {
     auto* button = new QToolButton(this);
@@ -167,51 +216,77 @@ void TrendChartView::buildToolbar() {
     button->setToolTip(QLatin1String(entry.hint));
     button->setIcon(style()->standardIcon(entry.icon));
     button->setIconSize(QSize(14, 14));
+    connect(button, &QToolButton::clicked, this, entry.command);
+    *entry.control = button;
   }
 
   // Not a command: the page number, shown as a button between the navigation buttons.
-  auto* pageNumber = new QToolButton(this);
-  pageNumber->setObjectName(QStringLiteral("Bt10"));
-  pageNumber->setGeometry(211, 3, 25, 21);
-  pageNumber->setText(QStringLiteral("1"));
-  pageNumber->setToolTip(QStringLiteral("Page No."));
-  QPalette blueText = pageNumber->palette();
+  Bt10 = new QToolButton(this);
+  Bt10->setObjectName(QStringLiteral("Bt10"));
+  Bt10->setGeometry(211, 3, 25, 21);
+  Bt10->setText(pager_.caption());
+  Bt10->setToolTip(QStringLiteral("Page No."));
+  QPalette blueText = Bt10->palette();
   blueText.setColor(QPalette::ButtonText, Qt::blue);
-  pageNumber->setPalette(blueText);
+  Bt10->setPalette(blueText);
 
   struct PlacementIcon {
     const char* name;
     int top;
     const char* hint;
     bool enlarge;
+    QLabel** control;
   };
-  for (const PlacementIcon& entry : {PlacementIcon{"TbFd", 3, "Graphic Enlarge", true},
-                                    PlacementIcon{"TbSx", 4, "Graphic Restore", false}}) {
+  for (const PlacementIcon& entry : {PlacementIcon{"TbFd", 3, "Graphic Enlarge", true, &TbFd},
+                                    PlacementIcon{"TbSx", 4, "Graphic Restore", false, &TbSx}}) {
     auto* icon = new QLabel(this);
     icon->setObjectName(QLatin1String(entry.name));
     icon->setGeometry(288, entry.top, 25, 25);
     icon->setToolTip(QLatin1String(entry.hint));
     icon->setPixmap(placementGlyph(entry.enlarge));
     icon->setVisible(entry.enlarge);
+    icon->installEventFilter(this);
+    *entry.control = icon;
   }
 
   // Every toolbar control shows an arrow, unlike the cross-hair over the plot.
   for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-    if (child->objectName() != QLatin1String("ChartView")) {
+    if (child != chartView_) {
       child->setCursor(Qt::ArrowCursor);
     }
   }
 }
 
-QXYSeries* TrendChartView::pointsOf(int index) const {
-  return index == kAreaSeries ? areaPoints_ : linePoints_;
+bool TrendChartView::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Maxrecord && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    // Keys that type no character (arrows, Delete, Tab) keep their ordinary meaning.
+    const bool typesCharacter = !key->text().isEmpty() && key->key() != Qt::Key_Delete &&
+                                key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab;
+    return typesCharacter && !acceptsTypedCharacter(key->text().front().unicode());
+  }
+  if ((watched == TbFd || watched == TbSx) && event->type() == QEvent::MouseButtonRelease &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    TbSxClick();
+    return true;
+  }
+  return QFrame::eventFilter(watched, event);
+}
+
+void TrendChartView::resizeEvent(QResizeEvent* event) {
+  QFrame::resizeEvent(event);
+  scheduleRedraw();
+}
+
+void TrendChartView::followTable(const log::ReadingTable& table, std::string decimalSeparator) {
+  feed_ = std::make_unique<TableFeed>(table, std::move(decimalSeparator), points_);
+  connect(feed_.get(), &TableFeed::pointsChanged, this, &TrendChartView::scheduleRedraw);
+  redraw();
 }
 
 void TrendChartView::fillWithSamples() {
-  for (const int index : {kAreaSeries, kLineSeries}) {
-    pointsOf(index)->replace(QList<QPointF>{kSamplePoint});
-  }
-  fitBottomAxis();
+  points_.clear();
+  redraw();
 }
 
 void TrendChartView::ShowSeries(int index) {
@@ -220,34 +295,179 @@ void TrendChartView::ShowSeries(int index) {
     each->setVisible(false);
   }
   series.at(index)->setVisible(true);
-  fitBottomAxis();
-}
-
-void TrendChartView::fitBottomAxis() {
-  // The X axis scales itself to the points of the active series; a lone point gets room either side.
-  QList<QPointF> shown;
-  for (const int index : {kAreaSeries, kLineSeries}) {
-    if (chart_->series().at(index)->isVisible()) {
-      shown += pointsOf(index)->points();
-    }
-  }
-  const auto byX = [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); };
-  const auto [first, last] = std::minmax_element(shown.cbegin(), shown.cend(), byX);
-  double low = first == shown.cend() ? 0.0 : first->x();
-  double high = last == shown.cend() ? 0.0 : last->x();
-  if (high - low < 1.0) {
-    low -= 1.0;
-    high += 1.0;
-  }
-  bottomAxis_->setRange(low, high);
-  bottomAxis_->applyNiceNumbers();
 }
 
 bool TrendChartView::isFillChecked() const { return BtFill->isChecked(); }
 
+void TrendChartView::setFillChecked(bool checked) { BtFill->setChecked(checked); }
+
+void TrendChartView::BtFillClick() {
+  emit fillSwitched(BtFill->isChecked());
+  ShowSeries(BtFill->isChecked() ? kAreaSeries : kLineSeries);
+}
+
+std::size_t TrendChartView::pagedPointCount() const { return points_.empty() ? 1 : points_.size(); }
+
 void TrendChartView::setPageSize(int pointsPerPage) {
   Q_ASSERT(pointsPerPage >= 0);
-  maxPointsPerPage_ = pointsPerPage;
+  applyPageSize(static_cast<std::size_t>(pointsPerPage));
+}
+
+void TrendChartView::applyPageSize(std::size_t pointsPerPage) {
+  pager_.setPageSize(pointsPerPage, pagedPointCount());
+  redraw();
+}
+
+void TrendChartView::MaxrecordChange() {
+  const PageSizeText read = readPageSize(Maxrecord->text());
+  if (!read.pageSize) {
+    prompts_.error(read.error);
+    return;
+  }
+  applyPageSize(*read.pageSize);
+}
+
+void TrendChartView::BtFirstClick() {
+  pager_.BtFirstClick(pagedPointCount());
+  showNavigation();
+}
+
+void TrendChartView::BTPreviousClick() {
+  pager_.BTPreviousClick(pagedPointCount());
+  showNavigation();
+}
+
+void TrendChartView::BtNextClick() {
+  pager_.BtNextClick(pagedPointCount());
+  showNavigation();
+}
+
+void TrendChartView::BTlastClick() {
+  pager_.BTlastClick(pagedPointCount());
+  showNavigation();
+}
+
+void TrendChartView::showNavigation() {
+  const NavigationButtons& enabled = pager_.buttons();
+  BtFirst->setEnabled(enabled.BtFirst);
+  BTPrevious->setEnabled(enabled.BTPrevious);
+  BtNext->setEnabled(enabled.BtNext);
+  BTlast->setEnabled(enabled.BTlast);
+  Bt10->setText(pager_.caption());
+  redraw();
+}
+
+void TrendChartView::BtNewClick() {
+  fillWithSamples();
+  ShowSeries(BtFill->isChecked() ? kAreaSeries : kLineSeries);
+}
+
+void TrendChartView::scheduleRedraw() {
+  if (!redrawTimer_.isActive()) {
+    redrawTimer_.start();
+  }
+}
+
+void TrendChartView::redraw() {
+  redrawTimer_.stop();
+  const PointRange page = pager_.pageRange(pagedPointCount());
+  QList<QPointF> shown;
+  XSpan span{kSamplePoint.x() - 1.0, kSamplePoint.x() + 1.0};
+  if (points_.empty()) {
+    if (!page.empty()) {
+      shown.append(kSamplePoint);
+    }
+  } else {
+    span = points_.pageSpan(page, pager_.pageSize());
+    shown = points_.drawnPoints(page, span, width());
+  }
+  areaPoints_->replace(shown);
+  linePoints_->replace(shown);
+  bottomAxis_->setRange(span.low, span.high);
+  bottomAxis_->applyNiceNumbers();
+}
+
+bool TrendChartView::isEnlarged() const { return !TbSx->isHidden(); }
+
+QWidget* TrendChartView::clientArea() const { return clientArea_ ? clientArea_.data() : parentWidget(); }
+
+void TrendChartView::setClientArea(QWidget* clientArea) { clientArea_ = clientArea; }
+
+void TrendChartView::TbSxClick() {
+  QWidget* mainWindow = window();
+  const int outerHeight = mainWindow->frameGeometry().height();
+  if (outerHeight > kTallestWindowHeight) {
+    mainWindow->resize(mainWindow->width(), mainWindow->height() - (outerHeight - kShortenedWindowHeight));
+  }
+  // Decided by the icon shown rather than by where the chart's top edge lies in the client area:
+  // scrolling the window while the chart is enlarged moves that edge, and must not make the next
+  // click enlarge again over the remembered place.
+  if (isEnlarged()) {
+    TbSx->hide();
+    TbFd->show();
+    setGeometry(normalBounds_);
+    return;
+  }
+  TbFd->hide();
+  TbSx->show();
+  // Remembered where the chart sits among its neighbours, so it returns there however the window
+  // was scrolled meanwhile.
+  normalBounds_ = geometry();
+  const QSize outer = mainWindow->frameGeometry().size();
+  const QPoint topLeft = parentWidget()->mapFrom(clientArea(), kEnlargedTopLeft);
+  setGeometry(QRect(topLeft, QSize(outer.width() - kEnlargedWidthMargin, outer.height() - kEnlargedHeightMargin)));
+  raise();
+}
+
+QImage TrendChartView::picture() {
+  if (redrawTimer_.isActive()) {
+    redraw();
+  }
+  // A chart that was never shown (qm-cli) lays itself out only when asked.
+  layout()->activate();
+  QImage image(size(), QImage::Format_RGB32);
+  image.fill(palette().window().color());
+  QPainter painter(&image);
+  render(&painter, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+  chartView_->QWidget::render(&painter, chartView_->pos());
+  return image;
+}
+
+void TrendChartView::setNextRecordNoSource(std::function<std::int32_t()> nextRecordNo) {
+  nextRecordNo_ = std::move(nextRecordNo);
+}
+
+void TrendChartView::setClock(std::function<QDateTime()> clock) { clock_ = std::move(clock); }
+
+void TrendChartView::setSnapshotFolder(const QString& folder) { snapshotFolder_ = folder; }
+
+void TrendChartView::setPrompts(Prompts prompts) { prompts_ = std::move(prompts); }
+
+void TrendChartView::writeSnapshot(const QString& fileName) {
+  const SnapshotOutcome outcome = saveSnapshot(picture(), snapshotFolder_, fileName);
+  (outcome.ok ? prompts_.information : prompts_.error)(outcome.message);
+}
+
+void TrendChartView::BtSaveClick() { writeSnapshot(pageSnapshotName(clock_(), Bt10->text())); }
+
+void TrendChartView::showWholeRun() {
+  // One page of NextRecordNo points holds every logged reading; it is widened to every point the
+  // chart holds, since rows from a text load do not move NextRecordNo and would otherwise spill
+  // onto further pages of a picture that claims to be the whole chart.
+  const auto nextRecordNo = static_cast<std::size_t>(std::max<std::int32_t>(nextRecordNo_(), 1));
+  applyPageSize(std::max(nextRecordNo, points_.size()));
+}
+
+void TrendChartView::showPage(std::size_t page) {
+  pager_.setPage(page, pagedPointCount());
+  redraw();
+}
+
+void TrendChartView::SavepictureClick() {
+  showWholeRun();
+  writeSnapshot(wholeSnapshotName(clock_()));
+  // Back to the box's page size; a box that holds no valid number says so and leaves this one.
+  MaxrecordChange();
 }
 
 }  // namespace qm::chart

@@ -1,0 +1,48 @@
+#pragma once
+
+// Feeds the trend chart from the reading table: every row whose value is a number becomes a point,
+// X = its record number (No), Y = its value. The points follow the table: rows appended by logging
+// or a text load add their points, a deleted row takes its point away, and a wholesale change of
+// the table (Clear All, New, a packet load) rebuilds them from what the table then holds.
+
+#include "chart/point_store.h"
+#include "log/reading_table.h"
+
+#include <QObject>
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qm::chart {
+
+// A logged value text as a number: an optional sign, then digits with at most one decimal
+// separator among them. The meter's other values ("L", "-", an empty display) are no number.
+std::optional<double> readingNumber(std::string_view value, std::string_view decimalSeparator);
+
+class TableFeed : public QObject {
+  Q_OBJECT
+public:
+  // Loads the points of the rows `table` holds now and follows it from then on. The table must
+  // outlive the feed.
+  TableFeed(const log::ReadingTable& table, std::string decimalSeparator, PointStore& points,
+            QObject* parent = nullptr);
+
+signals:
+  void pointsChanged();
+
+private:
+  void appendRows(std::size_t first, std::size_t count);
+  void takeRow(std::size_t visibleIndex);
+  void reload();
+  std::optional<ChartPoint> pointOf(std::size_t visibleIndex) const;
+  std::vector<ChartPoint> pointsOf(std::size_t first, std::size_t count) const;
+
+  const log::ReadingTable& table_;
+  std::string decimalSeparator_;
+  PointStore& points_;
+};
+
+}  // namespace qm::chart
