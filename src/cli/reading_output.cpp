@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <istream>
 #include <ostream>
 #include <variant>
@@ -68,6 +69,24 @@ void writeUtf8(std::ostream& out, std::string_view ansi) {
   } else {
     out << fromAnsi(ansi).toStdString();
   }
+}
+
+void writeLoggedRow(std::ostream& out, const log::RowFields& row) {
+  if (row.No) {
+    out << *row.No;
+  }
+  out << '\t';
+  if (row.Time) {
+    char stamp[32];
+    const int ms = *row.Time;
+    std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d.%03d", ms / 3'600'000, ms / 60'000 % 60, ms / 1000 % 60, ms % 1000);
+    out << stamp;
+  }
+  for (const std::optional<std::string_view>& text : row.texts) {
+    out << '\t';
+    writeUtf8(out, text.value_or(std::string_view()));
+  }
+  out << '\n';
 }
 
 DecodingPrinter::DecodingPrinter(const OutputOptions& options)

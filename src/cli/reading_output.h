@@ -4,6 +4,7 @@
 // decoded frame, and how they read their input lines.
 
 #include "display/frame_decoder.h"
+#include "log/reading_table.h"
 
 #include <functional>
 #include <iosfwd>
@@ -30,6 +31,10 @@ bool parseArguments(const std::vector<std::string>& args, std::string_view comma
 
 // Writes code page 936 bytes as UTF-8.
 void writeUtf8(std::ostream& out, std::string_view ansi);
+
+// One logged reading as `log` prints it, TAB-separated: No, the time of day with milliseconds
+// (HH:mm:ss.zzz), value, unit, function and mode, in UTF-8; a null field is left empty.
+void writeLoggedRow(std::ostream& out, const log::RowFields& row);
 
 // A decoder over its own panel, starting from the start-up look, that prints one line per
 // decoded frame: value, unit, function, mode and whether the reading would be logged, TAB between

@@ -211,6 +211,9 @@ private slots:
     QTest::newRow("log seconds") << "log" << QStringList{"--seconds"};
     QTest::newRow("log state") << "log" << QStringList{"--state"};
     QTest::newRow("log out without file") << "log" << QStringList{"--out"};
+    QTest::newRow("log limit 0") << "log" << QStringList{"--limit", "0"};
+    QTest::newRow("log limit beyond ten million") << "log" << QStringList{"--limit", "10000001"};
+    QTest::newRow("log negative interval") << "log" << QStringList{"--interval", "-1"};
     QTest::newRow("replay two files") << "replay" << QStringList{"a", "b"};
   }
   void linkUsageErrors() {
@@ -230,8 +233,8 @@ private slots:
     QVERIFY(err.str().find("usage: qm-cli " + command.toStdString()) != std::string::npos);
   }
 
-  // A headless logger on the simulated cable: numbered, time-stamped readings of the 500 V test,
-  // each line written as soon as it is logged.
+  // A headless logger on the simulated cable: numbered, time-stamped readings of the 500 V test on
+  // standard output, and a table file that Open reads, one line written as each is logged.
   void logFromTheSimulatedCable() {
     QProcess cli;
     QTemporaryDir dir;
@@ -239,9 +242,7 @@ private slots:
     cli.start(QM_CLI_PATH, {"log", "--simulate", "--count", "3", "--out", out, "--decimal-separator", "."});
     QVERIFY(cli.waitForFinished(30000));
     QCOMPARE(cli.exitCode(), 0);
-    QFile file(out);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    const QStringList lines = QString::fromUtf8(cli.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 3);
     for (int i = 0; i < 3; ++i) {
       const QStringList fields = lines[i].split('\t');
@@ -251,6 +252,33 @@ private slots:
       QVERIFY(fields[3] == QString::fromUtf8("MΩ") || fields[3] == QString::fromUtf8("GΩ"));
       QCOMPARE(fields[4], QString::fromUtf8("IR:500V 20GΩ"));
     }
+
+    QFile file(out);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> fileLines = file.readAll().split('\n');
+    QCOMPARE(fileLines.size(), 5);  // header, three rows, nothing after the last CR LF
+    QCOMPARE(fileLines[0], QByteArray("No\tTime\tValue\tUnit\tFunction\tRemark\r"));
+    QVERIFY(fileLines[3].startsWith("3\t"));
+    QVERIFY(fileLines[3].endsWith("\tIR:500V 20G\xA6\xB8\tContinuous\r"));
+    QVERIFY(fileLines[4].isEmpty());
+  }
+
+  // The rules of the window's toolbar and Record menu, as options: the limit ends the log; an XML
+  // packet is written whole once logging has ended.
+  void logUntilTheRecordLimitIntoAPacket() {
+    QProcess cli;
+    QTemporaryDir dir;
+    const QString out = dir.filePath("readings.xml");
+    cli.start(QM_CLI_PATH, {"log", "--simulate", "--limit", "2", "--no-repeat", "--out", out});
+    QVERIFY(cli.waitForFinished(30000));
+    QCOMPARE(cli.exitCode(), 0);
+    QVERIFY(QString::fromUtf8(cli.readAllStandardError()).contains("record limit of 2 readings is reached"));
+    QFile file(out);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray packet = file.readAll();
+    QVERIFY(packet.startsWith("<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\">"));
+    QCOMPARE(packet.count("<ROW RowState=\"4\" No="), 2);
+    QVERIFY(packet.contains("<PARAMS CHANGE_LOG=\"1 0 4 2 0 4\"/>"));
   }
 
   // The installed tool: files in order with one decoder, missing files reported, status 1.
