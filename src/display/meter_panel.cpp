@@ -106,13 +106,13 @@ constexpr std::array kCaptions = std::to_array<Caption>({
 QRect barSegmentBox(int n) { return {42 + 16 * (n - 1), 26, n <= 22 ? 17 : 8, 32}; }
 constexpr int kLastRegularSegment = 28;
 
-struct PictureSpec {
+struct PictureLayout {
   PanelElement element;
   Picture picture;
   QRect box;
 };
 
-constexpr std::array kPictures = std::to_array<PictureSpec>({
+constexpr std::array kPictures = std::to_array<PictureLayout>({
     {E::IGPower, Picture::Battery, {4, 4, 51, 25}},
     {E::IMoff, Picture::Probe, {62, 6, 33, 29}},
     {E::IMmike, Picture::Buzzer, {504, 10, 41, 25}},
@@ -223,7 +223,7 @@ MeterPanel::MeterPanel(QWidget* parent) : QFrame(parent) {
     addElement(barSegment(static_cast<std::size_t>(n)), new LcdElement(QStringLiteral("!"), bar(27), host(Host::KD)),
                barSegmentBox(n));
   }
-  for (const PictureSpec& picture : kPictures) {
+  for (const PictureLayout& picture : kPictures) {
     addElement(picture.element, new LcdPicture(picture.picture, this), picture.box);
   }
   for (const Block& block : kBlocks) {
