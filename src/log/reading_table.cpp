@@ -59,6 +59,7 @@ public:
   }
 
   std::string_view text(std::uint32_t id) const { return entries_[id]; }
+  std::size_t size() const { return entries_.size(); }
 
   std::size_t memoryBytes() const {
     return blocks_.size() * kBlockBytes + entries_.capacity() * sizeof(std::string_view) +
@@ -116,7 +117,9 @@ struct ReadingTable::Chunk {
   std::uint8_t state[kRows];
 };
 
-ReadingTable::ReadingTable(QObject* parent) : QObject(parent), texts_(std::make_unique<TextPool>()) {}
+ReadingTable::ReadingTable(QObject* parent) : QObject(parent), texts_(std::make_unique<TextPool>()) {
+  lastTextIds_.fill(kNullText);
+}
 
 ReadingTable::~ReadingTable() = default;
 
@@ -175,8 +178,24 @@ void ReadingTable::appendAddedRows(const ReadingTable& source) {
     return;
   }
   const std::size_t first = rowCount();
-  for (std::size_t i = 0; i < count; ++i) {
-    store(source.row(i), kRowAdded);
+  // Each distinct text of the source is looked up here once, not once per row.
+  std::vector<std::uint32_t> translated(source.texts_->size(), kNullText);
+  std::array<std::uint32_t, kTextFieldCount> ids{};
+  for (std::size_t stored = 0; stored < source.storedCount_; ++stored) {
+    const Chunk& chunk = *source.chunks_[stored / Chunk::kRows];
+    const std::size_t at = stored % Chunk::kRows;
+    if ((chunk.flags[at] & kHasState) != 0 && (chunk.state[at] & kRowDeleted) != 0) {
+      continue;
+    }
+    for (std::size_t field = 0; field < kTextFieldCount; ++field) {
+      const std::uint32_t id = chunk.text[field][at];
+      if (id != kNullText && translated[id] == kNullText) {
+        translated[id] = texts_->intern(source.texts_->text(id));
+      }
+      ids[field] = id == kNullText ? kNullText : translated[id];
+    }
+    storeIds((chunk.flags[at] & kHasNo) != 0 ? std::optional<std::int32_t>(chunk.no[at]) : std::nullopt, chunk.time[at],
+             ids, kRowAdded);
     recordChange({static_cast<std::uint32_t>(storedCount_), 0, kChangeAdded});
   }
   emit rowsAppended(first, count);
@@ -208,7 +227,7 @@ void ReadingTable::clear() {
   emit aboutToReset();
   chunks_.clear();
   storedCount_ = 0;
-  texts_ = std::make_unique<TextPool>();
+  forgetTexts();
   deletedStored_.clear();
   changeLog_.clear();
   emit reset();
@@ -220,6 +239,8 @@ void ReadingTable::replaceWith(ReadingTable&& other) {
   chunks_ = std::move(other.chunks_);
   storedCount_ = std::exchange(other.storedCount_, 0);
   texts_ = std::exchange(other.texts_, std::make_unique<TextPool>());
+  lastTextIds_ = other.lastTextIds_;
+  other.lastTextIds_.fill(kNullText);
   deletedStored_ = std::move(other.deletedStored_);
   changeLog_ = std::move(other.changeLog_);
   other.chunks_.clear();
@@ -260,20 +281,43 @@ std::size_t ReadingTable::memoryBytes() const {
 }
 
 void ReadingTable::store(const RowFields& fields, std::optional<std::uint8_t> state) {
+  std::array<std::uint32_t, kTextFieldCount> ids{};
+  for (std::size_t field = 0; field < kTextFieldCount; ++field) {
+    const std::optional<std::string_view>& text = fields.texts[field];
+    ids[field] = text ? textId(field, cutToFieldWidth(*text)) : kNullText;
+  }
+  storeIds(fields.No, fields.Time.value_or(kNullTime), ids, state);
+}
+
+void ReadingTable::storeIds(std::optional<std::int32_t> no, TimeOfDay time,
+                            const std::array<std::uint32_t, kTextFieldCount>& textIds,
+                            std::optional<std::uint8_t> state) {
   if (storedCount_ == chunks_.size() * Chunk::kRows) {
     chunks_.push_back(std::unique_ptr<Chunk>(new Chunk));
   }
   Chunk& chunk = *chunks_.back();
   const std::size_t at = storedCount_ % Chunk::kRows;
-  chunk.no[at] = fields.No.value_or(0);
-  chunk.time[at] = fields.Time.value_or(kNullTime);
+  chunk.no[at] = no.value_or(0);
+  chunk.time[at] = time;
   for (std::size_t field = 0; field < kTextFieldCount; ++field) {
-    const std::optional<std::string_view>& text = fields.texts[field];
-    chunk.text[field][at] = text ? texts_->intern(cutToFieldWidth(*text)) : kNullText;
+    chunk.text[field][at] = textIds[field];
   }
-  chunk.flags[at] = static_cast<std::uint8_t>((fields.No ? kHasNo : 0) | (state ? kHasState : 0));
+  chunk.flags[at] = static_cast<std::uint8_t>((no ? kHasNo : 0) | (state ? kHasState : 0));
   chunk.state[at] = state.value_or(0);
   ++storedCount_;
+}
+
+std::uint32_t ReadingTable::textId(std::size_t field, std::string_view text) {
+  std::uint32_t& last = lastTextIds_[field];
+  if (last == kNullText || texts_->text(last) != text) {
+    last = texts_->intern(text);
+  }
+  return last;
+}
+
+void ReadingTable::forgetTexts() {
+  texts_ = std::make_unique<TextPool>();
+  lastTextIds_.fill(kNullText);
 }
 
 void ReadingTable::recordChange(const ChangeLogEntry& entry) {

@@ -147,12 +147,19 @@ private:
   };
 
   void store(const RowFields& fields, std::optional<std::uint8_t> state);
+  // Stores a row whose texts are already ids of this table's pool.
+  void storeIds(std::optional<std::int32_t> no, TimeOfDay time, const std::array<std::uint32_t, kTextFieldCount>& textIds,
+                std::optional<std::uint8_t> state);
+  std::uint32_t textId(std::size_t field, std::string_view text);
+  void forgetTexts();
   void recordChange(const ChangeLogEntry& entry);
   void moveCurrentRow(std::optional<std::size_t> visibleIndex);
 
   std::vector<std::unique_ptr<Chunk>> chunks_;
   std::size_t storedCount_ = 0;
   std::unique_ptr<TextPool> texts_;
+  // The id each text column stored last: a log repeats its unit, function and mode row after row.
+  std::array<std::uint32_t, kTextFieldCount> lastTextIds_{};
   std::vector<std::uint32_t> deletedStored_;  // ascending stored indices of deleted rows
   std::vector<ChangeRun> changeLog_;
   std::optional<std::size_t> currentRow_;
