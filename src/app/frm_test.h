@@ -16,6 +16,7 @@
 #include <QMainWindow>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,6 +24,7 @@
 QT_BEGIN_NAMESPACE
 class QAction;
 class QCheckBox;
+class QFileDialog;
 class QLineEdit;
 class QTableView;
 QT_END_NAMESPACE
@@ -60,6 +62,11 @@ public:
   const display::FrameDecoder& frameDecoder() const { return decoder_; }
   log::ReadingTable& readingTable() { return *cds1; }
   const log::ReadingLogger& readingLogger() const { return *logger_; }
+
+  // Shows a prepared file dialog and returns the chosen full name, or an empty text when the user
+  // cancelled. Tests put their own in place to answer without a dialog on screen.
+  using FileDialogRunner = std::function<QString(QFileDialog& dialog)>;
+  void setFileDialogRunner(FileDialogRunner runner) { runFileDialog_ = std::move(runner); }
 
   // The reading log's commands, as the menus, the toolbar and the grid run them.
   void INDataToTable(int mode);
@@ -116,6 +123,7 @@ private:
   std::unique_ptr<log::ReadingLogger> logger_;
   std::string unloggableIntervalText_;
   QString lastOpenedFile_;  // the open dialog offers it again
+  FileDialogRunner runFileDialog_;
 
   QString ProgramFolder_;
   std::string LocaleDecimalSeparator_;

@@ -100,6 +100,10 @@ void TFrmTest::createReadingLog() {
             }
           });
   DBGrid1->installEventFilter(new DeleteRecordKey(DBGrid1, [this] { DBGrid1DeleteRecord(); }));
+  runFileDialog_ = [](QFileDialog& dialog) {
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().constFirst()
+                                                                                 : QString();
+  };
 
   connect(RepeatSet, &QCheckBox::toggled, this, [this](bool checked) { logger_->setRepeatAllowed(checked); });
   connect(RecordSI, &QCheckBox::toggled, this, [this](bool checked) { logger_->setIntervalOn(checked); });
@@ -233,12 +237,15 @@ void TFrmTest::Save_asClick() {
   dialog.setNameFilter(kSaveFilter);
   dialog.setDefaultSuffix(QStringLiteral("xls"));
   dialog.selectFile(QString());
-  if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-    const QString fileName = dialog.selectedFiles().constFirst();
+  if (const QString fileName = runFileDialog_(dialog); !fileName.isEmpty()) {
     const log::TableFileOutcome outcome =
         runFileOperation(QStringLiteral("Saving ") + fileName, [&](const log::FileProgress& progress) {
           return log::SaveTableToFile(*cds1, fileName, log::TimeOfDayFormat::systemLongTime(), progress);
         });
+    // The text save visits every row, which leaves the cursor on the last one.
+    if (log::formatForFileName(fileName) == log::TableFileFormat::Text && !cds1->isEmpty()) {
+      cds1->setCurrentRow(cds1->rowCount() - 1);
+    }
     // A packet that cannot be written raises the file system's error; the text format has a
     // message of its own.
     if (!outcome.ok && log::formatForFileName(fileName) == log::TableFileFormat::DataPacket) {
@@ -259,8 +266,8 @@ void TFrmTest::OpenClick() {
   if (!lastOpenedFile_.isEmpty()) {
     dialog.selectFile(lastOpenedFile_);
   }
-  if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-    lastOpenedFile_ = dialog.selectedFiles().constFirst();
+  if (const QString fileName = runFileDialog_(dialog); !fileName.isEmpty()) {
+    lastOpenedFile_ = fileName;
     const log::TableFileOutcome outcome =
         runFileOperation(QStringLiteral("Opening ") + lastOpenedFile_, [&](const log::FileProgress& progress) {
           return log::LoadTableFromFile(lastOpenedFile_, *cds1, log::TimeOfDayFormat::systemLongTime(), progress);

@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
@@ -69,16 +70,25 @@ ModalAnswers::Step pressInBox(SeenBox& seen, QMessageBox::StandardButton button 
   };
 }
 
-ModalAnswers::Step chooseFile(const QString& path, QStringList* filtersSeen = nullptr) {
-  return [path, filtersSeen](QWidget* modal) {
-    auto* dialog = qobject_cast<QFileDialog*>(modal);
-    QVERIFY(dialog);
-    if (filtersSeen != nullptr) {
-      *filtersSeen = dialog->nameFilters();
-      *filtersSeen << dialog->defaultSuffix();
-    }
-    dialog->selectFile(path);
-    QMetaObject::invokeMethod(dialog, "accept");
+// A file dialog that answers `path` at once, noting how the window prepared it: its filters, its
+// default suffix and the name it offered.
+struct FileChoice {
+  explicit FileChoice(QString answer) : path(std::move(answer)) {}
+  QString path;
+  QStringList filters;
+  QString defaultSuffix;
+  QString offeredName;
+};
+
+TFrmTest::FileDialogRunner answerWith(FileChoice& choice) {
+  return [&choice](QFileDialog& dialog) {
+    choice.filters = dialog.nameFilters();
+    choice.defaultSuffix = dialog.defaultSuffix();
+    // With no name offered the dialog's selection is its folder.
+    const QStringList offered = dialog.selectedFiles();
+    const QFileInfo offeredFile(offered.isEmpty() ? QString() : offered.constFirst());
+    choice.offeredName = offeredFile.isDir() ? QString() : offeredFile.fileName();
+    return choice.path;
   };
 }
 
@@ -201,41 +211,46 @@ private slots:
     QTemporaryDir folder;
     showReadingAt(10'000);
     showReadingAt(40'000);
-    const QString path = folder.filePath(QStringLiteral("readings.xml"));
+    FileChoice choice(folder.filePath(QStringLiteral("readings.xml")));
+    window_->setFileDialogRunner(answerWith(choice));
 
-    QStringList saveFilters;
     SeenBox saved;
     {
-      ModalAnswers answers({chooseFile(path, &saveFilters), pressInBox(saved)});
+      ModalAnswers answers({pressInBox(saved)});
       window_->findChild<QToolButton*>(QStringLiteral("SpeedButton1"))->click();
       QVERIFY(answers.allAnswered());
     }
-    QCOMPARE(saveFilters, QStringList({"Excel File(*.xls)", "XML(*.xml)", "Txt File(*.txt)", "xls"}));
-    QCOMPARE(saved.text, "Save table to specified file: " + path + " Scuss!");
+    QCOMPARE(choice.filters, QStringList({"Excel File(*.xls)", "XML(*.xml)", "Txt File(*.txt)"}));
+    QCOMPARE(choice.defaultSuffix, QString("xls"));
+    QCOMPARE(saved.text, "Save table to specified file: " + choice.path + " Scuss!");
     QCOMPARE(saved.icon, QMessageBox::NoIcon);
 
     window_->readingTable().clear();
-    QStringList openFilters;
-    {
-      ModalAnswers answers({chooseFile(path, &openFilters)});
-      window_->findChild<QAction*>(QStringLiteral("Open"))->trigger();
-      QVERIFY(answers.allAnswered());
-    }
-    QCOMPARE(openFilters, QStringList({"Excel File(*.xls)", "XML (*.xml)", "Txt File(*.txt)", ""}));
+    window_->findChild<QAction*>(QStringLiteral("Open"))->trigger();
+    QCOMPARE(choice.filters, QStringList({"Excel File(*.xls)", "XML (*.xml)", "Txt File(*.txt)"}));
+    QCOMPARE(choice.defaultSuffix, QString());
     QCOMPARE(grid()->model()->rowCount(), 2);
+
+    // The open dialog offers the name chosen last; the save dialog starts empty every time.
+    window_->findChild<QAction*>(QStringLiteral("Open"))->trigger();
+    QCOMPARE(choice.offeredName, QString("readings.xml"));
+    choice.path.clear();  // the user cancels
+    window_->findChild<QAction*>(QStringLiteral("Save_as"))->trigger();
+    QCOMPARE(choice.offeredName, QString());
   }
 
   void failedOpenSaysSo() {
     QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("broken.xml"));
-    QFile broken(path);
+    FileChoice choice(folder.filePath(QStringLiteral("broken.xml")));
+    QFile broken(choice.path);
     QVERIFY(broken.open(QIODevice::WriteOnly));
     broken.write("<DATAPACKET");
     broken.close();
+    window_->setFileDialogRunner(answerWith(choice));
     showReadingAt(10'000);
 
     SeenBox seen;
-    ModalAnswers answers({chooseFile(path), pressInBox(seen)});
+    ModalAnswers answers({pressInBox(seen)});
     window_->findChild<QToolButton*>(QStringLiteral("SpeedButton3"))->click();
     QVERIFY(answers.allAnswered());
     QCOMPARE(seen.title, QString("Error"));
