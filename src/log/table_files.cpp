@@ -14,32 +14,24 @@ namespace {
 
 TableFileOutcome loadFailed() { return {false, QStringLiteral("Failed to Load File!")}; }
 
-// The file's bytes: mapped into memory where the system allows it (no copy of a file of a
-// gigabyte), else read whole.
+// The file's bytes, read whole. Not mapped: a file that another program shortens while it is
+// being read would end the process at the first page past its new end.
 class FileBytes {
 public:
-  explicit FileBytes(const QString& fullName) : file_(fullName) {
-    if (!file_.open(QIODevice::ReadOnly)) {
+  explicit FileBytes(const QString& fullName) {
+    QFile file(fullName);
+    if (!file.open(QIODevice::ReadOnly)) {
       return;
     }
-    const qint64 size = file_.size();
-    if (const uchar* mapped = size > 0 ? file_.map(0, size) : nullptr) {
-      bytes_ = std::string_view(reinterpret_cast<const char*>(mapped), static_cast<std::size_t>(size));
-      readable_ = true;
-      return;
-    }
-    copy_ = file_.readAll();
-    bytes_ = std::string_view(copy_.constData(), static_cast<std::size_t>(copy_.size()));
-    readable_ = file_.error() == QFileDevice::NoError;
+    bytes_ = file.readAll();
+    readable_ = file.error() == QFileDevice::NoError;
   }
 
   bool readable() const { return readable_; }
-  std::string_view bytes() const { return bytes_; }
+  std::string_view bytes() const { return {bytes_.constData(), static_cast<std::size_t>(bytes_.size())}; }
 
 private:
-  QFile file_;
-  QByteArray copy_;
-  std::string_view bytes_;
+  QByteArray bytes_;
   bool readable_ = false;
 };
 
