@@ -22,6 +22,14 @@ constexpr const char* kUsage =
     "      read a table file as Open does and write it as Save As does (.xml: XML data packet, else text)\n"
     "  decode [--state] [--decimal-separator SEP] [FILE...]\n"
     "      decode frame texts (44 hex characters a line) from the FILEs or standard input\n"
+    "  list [--simulate]\n"
+    "      list the HID devices as the window does; * marks the cable it selects\n"
+    "  log [--simulate] [--count N] [--seconds S] [--limit N] [--interval S] [--no-repeat] [--out FILE]\n"
+    "      connect to the cable and log its readings by the window's rules\n"
+    "  replay [--state] [--decimal-separator SEP] [FILE]\n"
+    "      feed recorded HID reports (hex, one a line) through reassembly and decoding\n"
+    "  simulate [--from SECONDS] [--count N] [--interval MS]\n"
+    "      print the simulated meter's frame texts\n"
     "  snapshot TABLEFILE OUT.bmp [--page N] [--page-size P] [--whole]\n"
     "      draw the trend chart of a table file as the window does and write it as a BMP file\n";
 
