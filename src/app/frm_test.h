@@ -12,6 +12,7 @@
 #include "link/report_reassembler.h"
 #include "log/reading_logger.h"
 #include "log/reading_table.h"
+#include "log/time_of_day_format.h"
 
 #include <QMainWindow>
 
@@ -120,6 +121,8 @@ private:
   display::FrameDecoder decoder_{panelState_};
 
   log::ReadingTable* cds1 = nullptr;
+  // The user's long time format: the grid's Time column and the text table files.
+  std::shared_ptr<const log::TimeOfDayFormat> timeFormat_;
   std::unique_ptr<log::ReadingLogger> logger_;
   std::string unloggableIntervalText_;
   QString lastOpenedFile_;  // the open dialog offers it again

@@ -6,6 +6,7 @@
 
 #include "chart/trend_chart_view.h"
 #include "core/ansi_text.h"
+#include "core/integer_text.h"
 #include "log/digits_only_validator.h"
 #include "log/reading_grid_model.h"
 #include "log/table_files.h"
@@ -75,9 +76,10 @@ void TFrmTest::createReadingLog() {
   logger_ = std::make_unique<log::ReadingLogger>(*cds1);
   decoder_.setLogRequest([this] { INDataToTable(1); });
 
-  auto timeFormat = std::make_shared<log::TimeOfDayFormat>(log::TimeOfDayFormat::systemLongTime());
+  timeFormat_ = std::make_shared<const log::TimeOfDayFormat>(log::TimeOfDayFormat::systemLongTime());
+  // The grid may outlive the window's members while the window is torn down: it shares the format.
   auto* model = new log::ReadingGridModel(
-      *cds1, [timeFormat](log::TimeOfDay time) { return fromAnsi(timeFormat->format(time)); }, DBGrid1);
+      *cds1, [format = timeFormat_](log::TimeOfDay time) { return fromAnsi(format->format(time)); }, DBGrid1);
   model->setObjectName(QStringLiteral("DataSource1"));
   DBGrid1->setModel(model);
   const int widths[] = {54, 92, 72, 90, 109, 158};
@@ -156,7 +158,7 @@ void TFrmTest::reportUnloggedReading(log::ReadingLogger::Outcome outcome) {
     return;
   }
   unloggableIntervalText_ = logger_->intervalText();
-  const QString why = QStringLiteral("Reading not logged: ") + log::notAnIntegerMessage(fromAnsi(unloggableIntervalText_));
+  const QString why = QStringLiteral("Reading not logged: ") + notAValidIntegerMessage(fromAnsi(unloggableIntervalText_));
   findChild<QListWidget*>(QStringLiteral("HistoryListBox"))->addItem(why);
   RecordSITime->setToolTip(why);
   RecordSITime->setStyleSheet(QStringLiteral("color: red"));
@@ -166,7 +168,7 @@ void TFrmTest::RecordSITimeChange(const QString& text) {
   std::string bytes;
   toAnsi(text, bytes);  // digits only: the field's filter lets nothing else in
   if (!logger_->RecordSITimeChange(bytes)) {
-    QMessageBox::critical(this, QApplication::applicationName(), log::notAnIntegerMessage(text));
+    QMessageBox::critical(this, QApplication::applicationName(), notAValidIntegerMessage(text));
   }
 }
 
@@ -240,7 +242,7 @@ void TFrmTest::Save_asClick() {
   if (const QString fileName = runFileDialog_(dialog); !fileName.isEmpty()) {
     const log::TableFileOutcome outcome =
         runFileOperation(QStringLiteral("Saving ") + fileName, [&](const log::FileProgress& progress) {
-          return log::SaveTableToFile(*cds1, fileName, log::TimeOfDayFormat::systemLongTime(), progress);
+          return log::SaveTableToFile(*cds1, fileName, *timeFormat_, progress);
         });
     // The text save visits every row, which leaves the cursor on the last one.
     if (log::formatForFileName(fileName) == log::TableFileFormat::Text && !cds1->isEmpty()) {
@@ -270,7 +272,7 @@ void TFrmTest::OpenClick() {
     lastOpenedFile_ = fileName;
     const log::TableFileOutcome outcome =
         runFileOperation(QStringLiteral("Opening ") + lastOpenedFile_, [&](const log::FileProgress& progress) {
-          return log::LoadTableFromFile(lastOpenedFile_, *cds1, log::TimeOfDayFormat::systemLongTime(), progress);
+          return log::LoadTableFromFile(lastOpenedFile_, *cds1, *timeFormat_, progress);
         });
     if (!outcome.ok) {
       QMessageBox::critical(this, QStringLiteral("Error"), outcome.message);

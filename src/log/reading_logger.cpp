@@ -1,8 +1,8 @@
 #include "log/reading_logger.h"
 
-#include <QTime>
+#include "core/integer_text.h"
 
-#include <charconv>
+#include <QTime>
 
 namespace qm::log {
 
@@ -10,22 +10,7 @@ std::optional<std::int32_t> intervalSeconds(std::string_view text) {
   if (text.empty() || text == "-" || text == "+") {
     return 0;
   }
-  // from_chars takes no plus sign; the integer conversion does, but only one sign.
-  const bool plus = text.front() == '+';
-  const std::string_view digits = plus ? text.substr(1) : text;
-  if (plus && digits.front() == '-') {
-    return std::nullopt;
-  }
-  std::int32_t seconds = 0;
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), seconds);
-  if (error != std::errc() || end != digits.data() + digits.size()) {
-    return std::nullopt;
-  }
-  return seconds;
-}
-
-QString notAnIntegerMessage(const QString& text) {
-  return QStringLiteral("'%1' is not a valid integer value").arg(text);
+  return toInt32(text);
 }
 
 ReadingLogger::ReadingLogger(ReadingTable& table, Clock clock)

@@ -8,8 +8,6 @@
 #include "display/current_reading.h"
 #include "log/reading_table.h"
 
-#include <QString>
-
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -22,9 +20,6 @@ namespace qm::log {
 // The interval text's number of seconds: "", "-" and "+" give 0; any other text must be a whole
 // decimal number in the 32-bit signed range, sign included, and nothing else.
 std::optional<std::int32_t> intervalSeconds(std::string_view text);
-
-// The integer conversion's message for a text that is no such number.
-QString notAnIntegerMessage(const QString& text);
 
 // The six record limits of the Record menu, in menu order ("Limitless" is ten million).
 inline constexpr std::int32_t kRecordLimits[] = {1000, 5000, 10000, 50000, 100000, 10'000'000};
