@@ -48,10 +48,10 @@ void wholeChartSnapshot(benchmark::State& state) {
   chart.setNextRecordNoSource([readings] { return readings + 1; });
   int saved = 0;
   chart.setPrompts({[&saved](const QString&) { ++saved; },
-                    [&state](const QString& text) { state.SkipWithError(text.toStdString().c_str()); }});
+                   [&state](const QString& text) { state.SkipWithError(text.toStdString().c_str()); }});
 
   for (auto _ : state) {
-    chart.SavepictureClick();
+    chart.saveWholeSnapshot();
   }
   state.counters["points"] = static_cast<double>(chart.points().size());
   state.counters["files"] = saved;

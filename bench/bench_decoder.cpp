@@ -28,12 +28,11 @@ void decodeFrames(benchmark::State& state) {
   qm::display::FrameDecoder decoder(panel);
   decoder.setDecimalSeparator(".");
   std::size_t logRequests = 0;
-  decoder.setLogRequest([&] { ++logRequests; });
   std::size_t next = 0;
   for (auto _ : state) {
-    decoder.ShowData840(frames[next]);
+    logRequests += decoder.decodeFrame(frames[next]) ? 1 : 0;
     next = next + 1 == frames.size() ? 0 : next + 1;
-    benchmark::DoNotOptimize(decoder.CurrentValue().data());
+    benchmark::DoNotOptimize(decoder.currentValue().data());
   }
   benchmark::DoNotOptimize(logRequests);
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));

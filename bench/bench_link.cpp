@@ -39,7 +39,7 @@ void read310(benchmark::State& state) {
   std::size_t next = 0;
   for (auto _ : state) {
     const qm::sim::CableReport& report = reports[next];
-    reassembler.Read310(0, report.data(), static_cast<std::uint16_t>(report.size()));
+    reassembler.addReport(0, report.data(), static_cast<std::uint16_t>(report.size()));
     next = next + 1 == reports.size() ? 0 : next + 1;
   }
   benchmark::DoNotOptimize(frames);
@@ -66,17 +66,17 @@ std::vector<std::vector<std::uint8_t>> frameReports(std::chrono::milliseconds at
 void frameEndToPanelDirect(benchmark::State& state) {
   qm::display::PanelState panel = qm::display::PanelState::startupLook();
   qm::display::FrameDecoder decoder(panel);
-  qm::link::FrameHold hold([&](std::string_view text) { decoder.ShowData840(text); });
+  qm::link::FrameHold hold([&](std::string_view text) { decoder.decodeFrame(text); });
   hold.setHoldLength(0ms);
   qm::link::ReportReassembler reassembler([&](std::string_view text) { hold.offer(text); });
   const std::vector<std::vector<std::uint8_t>> reports = frameReports(60s);
   for (auto _ : state) {
     state.PauseTiming();
     for (std::size_t i = 0; i + 1 < reports.size(); ++i) {
-      reassembler.Read310(0, reports[i].data() + 1, 8);
+      reassembler.addReport(0, reports[i].data() + 1, 8);
     }
     state.ResumeTiming();
-    reassembler.Read310(0, reports.back().data() + 1, 8);
+    reassembler.addReport(0, reports.back().data() + 1, 8);
   }
   benchmark::DoNotOptimize(panel);
 }
@@ -92,27 +92,27 @@ void frameEndToPanelThroughReadThread(benchmark::State& state) {
   qm::sim::VirtualHidBus bus;
   auto reports = std::make_shared<qm::sim::ScriptedReports>();
   bus.plug(qm::sim::usbToSerialCable("sim://cable", reports));
-  qm::link::THidDeviceController controller(bus);
-  std::unique_ptr<qm::link::THidDevice> cable = controller.ClaimDevice(0);
+  qm::link::HidDeviceController controller(bus);
+  std::unique_ptr<qm::link::HidDevice> cable = controller.claimDevice(0);
 
   qm::display::PanelState panel = qm::display::PanelState::startupLook();
   qm::display::FrameDecoder decoder(panel);
   int decoded = 0;
   qm::link::FrameHold hold([&](std::string_view text) {
-    decoder.ShowData840(text);
+    decoder.decodeFrame(text);
     ++decoded;
   });
   hold.setHoldLength(0ms);
   qm::link::ReportReassembler reassembler([&](std::string_view text) { hold.offer(text); });
-  cable->SetDataCallback(qm::link::THidDataEvent(
-      [&](qm::link::THidDevice&, std::uint8_t id, const std::uint8_t* data, std::uint16_t size) { reassembler.Read310(id, data, size); }));
+  cable->setDataCallback(qm::link::HidDataEvent(
+      [&](qm::link::HidDevice&, std::uint8_t id, const std::uint8_t* data, std::uint16_t size) { reassembler.addReport(id, data, size); }));
 
   const std::vector<std::vector<std::uint8_t>> frame = frameReports(60s);
   for (auto _ : state) {
     for (std::size_t i = 0; i + 1 < frame.size(); ++i) {
       reports->push(frame[i]);
     }
-    while (!reassembler.FrameInProgress() || reassembler.FrameHex().size() < 44) {
+    while (!reassembler.frameInProgress() || reassembler.frameHex().size() < 44) {
       QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
     const int before = decoded;
@@ -123,7 +123,7 @@ void frameEndToPanelThroughReadThread(benchmark::State& state) {
     }
     state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   }
-  cable->SetDataCallback({});
+  cable->setDataCallback({});
 }
 BENCHMARK(frameEndToPanelThroughReadThread)->UseManualTime()->Unit(benchmark::kMicrosecond);
 

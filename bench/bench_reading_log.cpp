@@ -6,7 +6,7 @@
 //
 //   build/ci/bench/bench_reading_log [--benchmark_filter=10000000]
 
-#include "display/current_reading.h"
+#include "core/current_reading.h"
 #include "log/table_files.h"
 
 #include <QFileInfo>
@@ -26,7 +26,9 @@ namespace {
 using qm::log::ReadingTable;
 using qm::log::RowFields;
 using qm::log::TextField;
-namespace display = qm::display;
+namespace unit = qm::unit;
+namespace function = qm::function;
+namespace mode = qm::mode;
 
 struct Scene {
   std::string_view unit;
@@ -36,14 +38,14 @@ struct Scene {
 
 // What the meter shows over a working day: insulation tests in their modes, and voltage checks.
 constexpr std::array<Scene, 8> kScenes{{
-    {display::unit::kMegaOhm, display::function::kInsulation500V, display::mode::kContinuous},
-    {display::unit::kGigaOhm, display::function::kInsulation1000V, display::mode::kTimed},
-    {display::unit::kGigaOhm, display::function::kInsulation2500V, display::mode::kPolarisationIndex},
-    {display::unit::kGigaOhm, display::function::kInsulation5000V, display::mode::kCompareGood},
-    {display::unit::kMegaOhm, display::function::kInsulation1000V, display::mode::kCompareNotGood},
-    {display::unit::kVolt, display::function::kDcVolts, display::mode::kContinuous},
-    {display::unit::kVolt, display::function::kAcVolts, display::mode::kContinuous},
-    {display::unit::kOhm, display::function::kInsulation500V, display::mode::kContinuous},
+    {unit::kMegaOhm, function::kInsulation500V, mode::kContinuous},
+    {unit::kGigaOhm, function::kInsulation1000V, mode::kTimed},
+    {unit::kGigaOhm, function::kInsulation2500V, mode::kPolarisationIndex},
+    {unit::kGigaOhm, function::kInsulation5000V, mode::kCompareGood},
+    {unit::kMegaOhm, function::kInsulation1000V, mode::kCompareNotGood},
+    {unit::kVolt, function::kDcVolts, mode::kContinuous},
+    {unit::kVolt, function::kAcVolts, mode::kContinuous},
+    {unit::kOhm, function::kInsulation500V, mode::kContinuous},
 }};
 
 // Row `index` of a meter's log: two readings a second from 08:00 on (wrapping at midnight), a
@@ -109,7 +111,7 @@ QString fileName(std::size_t rows, const char* extension) {
 }
 
 void save(const ReadingTable& table, const QString& name) {
-  if (!qm::log::SaveTableToFile(table, name, timeFormat()).ok) {
+  if (!qm::log::saveTableToFile(table, name, timeFormat()).ok) {
     throw std::runtime_error("save failed");
   }
 }
@@ -158,7 +160,7 @@ void loadFile(benchmark::State& state, const char* extension) {
   const QString name = writtenFile(rows, extension);
   for (auto _ : state) {
     auto table = std::make_unique<ReadingTable>();
-    if (!qm::log::LoadTableFromFile(name, *table, timeFormat()).ok || table->rowCount() != rows) {
+    if (!qm::log::loadTableFromFile(name, *table, timeFormat()).ok || table->rowCount() != rows) {
       state.SkipWithError("load failed");
       break;
     }

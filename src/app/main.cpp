@@ -1,4 +1,4 @@
-#include "app/frm_test.h"
+#include "app/main_window.h"
 #include "link/hidapi_platform.h"
 #include "sim/simulated_desk.h"
 
@@ -36,7 +36,7 @@ int main(int argc, char* argv[]) {
   } else {
     platform = std::make_unique<qm::link::HidapiPlatform>();
   }
-  qm::app::TFrmTest FrmTest(std::move(platform));
-  FrmTest.show();
+  qm::app::MainWindow window(std::move(platform));
+  window.show();
   return QApplication::exec();
 }

@@ -4,9 +4,10 @@
 //
 //   qm-screenshot OUT.png [--frames FILE] [--live SECONDS] [--scroll] [--chart | --enlarge-chart]
 
-#include "app/frm_test.h"
+#include "app/main_window.h"
 #include "chart/trend_chart_view.h"
 #include "display/meter_panel.h"
+#include "meter/live_meter.h"
 #include "sim/simulated_desk.h"
 
 #include <QApplication>
@@ -58,7 +59,7 @@ int main(int argc, char* argv[]) {
     return fail(QStringLiteral("give exactly one output file"));
   }
 
-  qm::app::TFrmTest window(qm::sim::simulatedDesk());
+  qm::app::MainWindow window(qm::sim::simulatedDesk());
   window.show();
   if (!QTest::qWaitForWindowExposed(&window)) {
     return fail(QStringLiteral("the window did not appear"));
@@ -69,7 +70,7 @@ int main(int argc, char* argv[]) {
       return fail(QStringLiteral("cannot read ") + file.fileName());
     }
     while (!file.atEnd()) {
-      window.showFrame(file.readLine().trimmed().toUpper().toStdString());
+      window.liveMeter().decodeFrame(file.readLine().trimmed().toUpper().toStdString());
     }
   }
   if (parser.isSet(live)) {
@@ -78,7 +79,7 @@ int main(int argc, char* argv[]) {
     if (!ok || seconds < 0 || seconds > 600) {
       return fail(QStringLiteral("--live needs seconds from 0 to 600"));
     }
-    window.cableConnection().Panel2Click();
+    window.liveMeter().connectCable();
     QTest::qWait(static_cast<int>(seconds * 1000));
   }
   if (parser.isSet(scroll)) {
@@ -91,7 +92,7 @@ int main(int argc, char* argv[]) {
     area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
   }
   if (parser.isSet(enlargeChart)) {
-    window.findChild<qm::chart::TrendChartView*>(QStringLiteral("Chtshow"))->TbSxClick();
+    window.findChild<qm::chart::TrendChartView*>(QStringLiteral("Chtshow"))->restoreOrEnlarge();
   }
   QTest::qWait(200);
 

@@ -32,14 +32,14 @@ void ChartPager::setPage(std::size_t page, std::size_t pointCount) {
   page_ = std::clamp<std::size_t>(page, 1, pageCount(pointCount));
 }
 
-void ChartPager::BtFirstClick(std::size_t pointCount) {
+void ChartPager::goToFirstPage(std::size_t pointCount) {
   setPage(1, pointCount);
   enableTowardsStart(false);
   enableTowardsEnd(true);
   showPageNumber();
 }
 
-void ChartPager::BTPreviousClick(std::size_t pointCount) {
+void ChartPager::goToPreviousPage(std::size_t pointCount) {
   if (page_ == 1) {
     enableTowardsStart(false);
   } else {
@@ -49,7 +49,7 @@ void ChartPager::BTPreviousClick(std::size_t pointCount) {
   showPageNumber();
 }
 
-void ChartPager::BtNextClick(std::size_t pointCount) {
+void ChartPager::goToNextPage(std::size_t pointCount) {
   if (page_ == pageCount(pointCount)) {
     enableTowardsEnd(false);
   } else {
@@ -59,7 +59,7 @@ void ChartPager::BtNextClick(std::size_t pointCount) {
   showPageNumber();
 }
 
-void ChartPager::BTlastClick(std::size_t pointCount) {
+void ChartPager::goToLastPage(std::size_t pointCount) {
   setPage(pageCount(pointCount), pointCount);
   enableTowardsEnd(false);
   enableTowardsStart(true);
@@ -69,13 +69,13 @@ void ChartPager::BTlastClick(std::size_t pointCount) {
 void ChartPager::showPageNumber() { caption_ = QString::number(page_); }
 
 void ChartPager::enableTowardsStart(bool enabled) {
-  buttons_.BtFirst = enabled;
-  buttons_.BTPrevious = enabled;
+  buttons_.firstPageButton_ = enabled;
+  buttons_.previousPageButton_ = enabled;
 }
 
 void ChartPager::enableTowardsEnd(bool enabled) {
-  buttons_.BtNext = enabled;
-  buttons_.BTlast = enabled;
+  buttons_.nextPageButton_ = enabled;
+  buttons_.lastPageButton_ = enabled;
 }
 
 }  // namespace qm::chart

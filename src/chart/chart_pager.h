@@ -16,10 +16,10 @@
 namespace qm::chart {
 
 struct NavigationButtons {
-  bool BtFirst = true;
-  bool BTPrevious = true;
-  bool BtNext = true;
-  bool BTlast = true;
+  bool firstPageButton_ = true;
+  bool previousPageButton_ = true;
+  bool nextPageButton_ = true;
+  bool lastPageButton_ = true;
   friend bool operator==(const NavigationButtons&, const NavigationButtons&) = default;
 };
 
@@ -45,10 +45,10 @@ public:
   void setPage(std::size_t page, std::size_t pointCount);
 
   // The navigation commands; each leaves the current page number in the caption.
-  void BtFirstClick(std::size_t pointCount);
-  void BTPreviousClick(std::size_t pointCount);
-  void BtNextClick(std::size_t pointCount);
-  void BTlastClick(std::size_t pointCount);
+  void goToFirstPage(std::size_t pointCount);
+  void goToPreviousPage(std::size_t pointCount);
+  void goToNextPage(std::size_t pointCount);
+  void goToLastPage(std::size_t pointCount);
 
 private:
   void showPageNumber();

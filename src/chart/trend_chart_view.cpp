@@ -172,21 +172,21 @@ void TrendChartView::buildToolbar() {
   bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
   bevel->setGeometry(2, 2, 40, 20);
 
-  BtFill = new QCheckBox(QStringLiteral("Fill"), this);
-  BtFill->setObjectName(QStringLiteral("BtFill"));
-  BtFill->setGeometry(1, 5, 36, 17);
-  BtFill->setToolTip(QStringLiteral("Graphic Fill"));
-  BtFill->setChecked(true);
-  connect(BtFill, &QCheckBox::toggled, this, &TrendChartView::BtFillClick);
+  fillBox_ = new QCheckBox(QStringLiteral("Fill"), this);
+  fillBox_->setObjectName(QStringLiteral("BtFill"));
+  fillBox_->setGeometry(1, 5, 36, 17);
+  fillBox_->setToolTip(QStringLiteral("Graphic Fill"));
+  fillBox_->setChecked(true);
+  connect(fillBox_, &QCheckBox::toggled, this, &TrendChartView::switchFill);
 
-  Maxrecord = new QLineEdit(QString::number(ChartPager::kStartPageSize), this);
-  Maxrecord->setObjectName(QStringLiteral("Maxrecord"));
-  Maxrecord->setGeometry(48, 3, 41, 21);
-  QPalette silverBase = Maxrecord->palette();
+  pageSizeBox_ = new QLineEdit(QString::number(ChartPager::kStartPageSize), this);
+  pageSizeBox_->setObjectName(QStringLiteral("Maxrecord"));
+  pageSizeBox_->setGeometry(48, 3, 41, 21);
+  QPalette silverBase = pageSizeBox_->palette();
   silverBase.setColor(QPalette::Base, kSilver);
-  Maxrecord->setPalette(silverBase);
-  Maxrecord->installEventFilter(this);
-  connect(Maxrecord, &QLineEdit::textChanged, this, &TrendChartView::MaxrecordChange);
+  pageSizeBox_->setPalette(silverBase);
+  pageSizeBox_->installEventFilter(this);
+  connect(pageSizeBox_, &QLineEdit::textChanged, this, &TrendChartView::pageSizeTextChanged);
 
   struct IconButton {
     const char* name;
@@ -200,14 +200,14 @@ void TrendChartView::buildToolbar() {
   QToolButton* newButton = nullptr;
   const std::array<IconButton, 6> iconButtons = {{
       {"BtSave", {93, 3, 35, 21}, "Save  Active Graphic", QStyle::SP_DialogSaveButton, &saveButton,
-       &TrendChartView::BtSaveClick},
+       &TrendChartView::savePageSnapshot},
       {"BtNew", {127, 3, 35, 21}, "Delete Graphic", QStyle::SP_DialogDiscardButton, &newButton,
-       &TrendChartView::BtNewClick},
-      {"BtFirst", {163, 3, 25, 21}, "First", QStyle::SP_MediaSkipBackward, &BtFirst, &TrendChartView::BtFirstClick},
-      {"BTPrevious", {187, 3, 25, 21}, "Previous", QStyle::SP_MediaSeekBackward, &BTPrevious,
-       &TrendChartView::BTPreviousClick},
-      {"BtNext", {235, 3, 25, 21}, "Next", QStyle::SP_MediaSeekForward, &BtNext, &TrendChartView::BtNextClick},
-      {"BTlast", {263, 3, 25, 21}, "last", QStyle::SP_MediaSkipForward, &BTlast, &TrendChartView::BTlastClick},
+       &TrendChartView::clearChart},
+      {"BtFirst", {163, 3, 25, 21}, "First", QStyle::SP_MediaSkipBackward, &firstPageButton_, &TrendChartView::goToFirstPage},
+      {"BTPrevious", {187, 3, 25, 21}, "Previous", QStyle::SP_MediaSeekBackward, &previousPageButton_,
+       &TrendChartView::goToPreviousPage},
+      {"BtNext", {235, 3, 25, 21}, "Next", QStyle::SP_MediaSeekForward, &nextPageButton_, &TrendChartView::goToNextPage},
+      {"BTlast", {263, 3, 25, 21}, "last", QStyle::SP_MediaSkipForward, &lastPageButton_, &TrendChartView::goToLastPage},
   }};
   for (const IconButton& entry : iconButtons) {
     auto* button = new QToolButton(this);
@@ -221,14 +221,14 @@ void TrendChartView::buildToolbar() {
   }
 
   // Not a command: the page number, shown as a button between the navigation buttons.
-  Bt10 = new QToolButton(this);
-  Bt10->setObjectName(QStringLiteral("Bt10"));
-  Bt10->setGeometry(211, 3, 25, 21);
-  Bt10->setText(pager_.caption());
-  Bt10->setToolTip(QStringLiteral("Page No."));
-  QPalette blueText = Bt10->palette();
+  pageNumberButton_ = new QToolButton(this);
+  pageNumberButton_->setObjectName(QStringLiteral("Bt10"));
+  pageNumberButton_->setGeometry(211, 3, 25, 21);
+  pageNumberButton_->setText(pager_.caption());
+  pageNumberButton_->setToolTip(QStringLiteral("Page No."));
+  QPalette blueText = pageNumberButton_->palette();
   blueText.setColor(QPalette::ButtonText, Qt::blue);
-  Bt10->setPalette(blueText);
+  pageNumberButton_->setPalette(blueText);
 
   struct PlacementIcon {
     const char* name;
@@ -237,8 +237,8 @@ void TrendChartView::buildToolbar() {
     bool enlarge;
     QLabel** control;
   };
-  for (const PlacementIcon& entry : {PlacementIcon{"TbFd", 3, "Graphic Enlarge", true, &TbFd},
-                                    PlacementIcon{"TbSx", 4, "Graphic Restore", false, &TbSx}}) {
+  for (const PlacementIcon& entry : {PlacementIcon{"TbFd", 3, "Graphic Enlarge", true, &enlargeIcon_},
+                                    PlacementIcon{"TbSx", 4, "Graphic Restore", false, &restoreIcon_}}) {
     auto* icon = new QLabel(this);
     icon->setObjectName(QLatin1String(entry.name));
     icon->setGeometry(288, entry.top, 25, 25);
@@ -258,16 +258,16 @@ void TrendChartView::buildToolbar() {
 }
 
 bool TrendChartView::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == Maxrecord && event->type() == QEvent::KeyPress) {
+  if (watched == pageSizeBox_ && event->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);
     // Keys that type no character (arrows, Delete, Tab) keep their ordinary meaning.
     const bool typesCharacter = !key->text().isEmpty() && key->key() != Qt::Key_Delete &&
                                 key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab;
     return typesCharacter && !acceptsTypedCharacter(key->text().front().unicode());
   }
-  if ((watched == TbFd || watched == TbSx) && event->type() == QEvent::MouseButtonRelease &&
+  if ((watched == enlargeIcon_ || watched == restoreIcon_) && event->type() == QEvent::MouseButtonRelease &&
       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-    TbSxClick();
+    restoreOrEnlarge();
     return true;
   }
   return QFrame::eventFilter(watched, event);
@@ -289,7 +289,7 @@ void TrendChartView::fillWithSamples() {
   redraw();
 }
 
-void TrendChartView::ShowSeries(int index) {
+void TrendChartView::showSeries(int index) {
   const QList<QAbstractSeries*> series = chart_->series();
   for (QAbstractSeries* each : series) {
     each->setVisible(false);
@@ -297,13 +297,13 @@ void TrendChartView::ShowSeries(int index) {
   series.at(index)->setVisible(true);
 }
 
-bool TrendChartView::isFillChecked() const { return BtFill->isChecked(); }
+bool TrendChartView::isFillChecked() const { return fillBox_->isChecked(); }
 
-void TrendChartView::setFillChecked(bool checked) { BtFill->setChecked(checked); }
+void TrendChartView::setFillChecked(bool checked) { fillBox_->setChecked(checked); }
 
-void TrendChartView::BtFillClick() {
-  emit fillSwitched(BtFill->isChecked());
-  ShowSeries(BtFill->isChecked() ? kAreaSeries : kLineSeries);
+void TrendChartView::switchFill() {
+  emit fillSwitched(fillBox_->isChecked());
+  showSeries(fillBox_->isChecked() ? kAreaSeries : kLineSeries);
 }
 
 std::size_t TrendChartView::pagedPointCount() const { return points_.empty() ? 1 : points_.size(); }
@@ -318,8 +318,8 @@ void TrendChartView::applyPageSize(std::size_t pointsPerPage) {
   redraw();
 }
 
-void TrendChartView::MaxrecordChange() {
-  const PageSizeText read = readPageSize(Maxrecord->text());
+void TrendChartView::pageSizeTextChanged() {
+  const PageSizeText read = readPageSize(pageSizeBox_->text());
   if (!read.pageSize) {
     prompts_.error(read.error);
     return;
@@ -327,39 +327,39 @@ void TrendChartView::MaxrecordChange() {
   applyPageSize(*read.pageSize);
 }
 
-void TrendChartView::BtFirstClick() {
-  pager_.BtFirstClick(pagedPointCount());
+void TrendChartView::goToFirstPage() {
+  pager_.goToFirstPage(pagedPointCount());
   showNavigation();
 }
 
-void TrendChartView::BTPreviousClick() {
-  pager_.BTPreviousClick(pagedPointCount());
+void TrendChartView::goToPreviousPage() {
+  pager_.goToPreviousPage(pagedPointCount());
   showNavigation();
 }
 
-void TrendChartView::BtNextClick() {
-  pager_.BtNextClick(pagedPointCount());
+void TrendChartView::goToNextPage() {
+  pager_.goToNextPage(pagedPointCount());
   showNavigation();
 }
 
-void TrendChartView::BTlastClick() {
-  pager_.BTlastClick(pagedPointCount());
+void TrendChartView::goToLastPage() {
+  pager_.goToLastPage(pagedPointCount());
   showNavigation();
 }
 
 void TrendChartView::showNavigation() {
   const NavigationButtons& enabled = pager_.buttons();
-  BtFirst->setEnabled(enabled.BtFirst);
-  BTPrevious->setEnabled(enabled.BTPrevious);
-  BtNext->setEnabled(enabled.BtNext);
-  BTlast->setEnabled(enabled.BTlast);
-  Bt10->setText(pager_.caption());
+  firstPageButton_->setEnabled(enabled.firstPageButton_);
+  previousPageButton_->setEnabled(enabled.previousPageButton_);
+  nextPageButton_->setEnabled(enabled.nextPageButton_);
+  lastPageButton_->setEnabled(enabled.lastPageButton_);
+  pageNumberButton_->setText(pager_.caption());
   redraw();
 }
 
-void TrendChartView::BtNewClick() {
+void TrendChartView::clearChart() {
   fillWithSamples();
-  ShowSeries(BtFill->isChecked() ? kAreaSeries : kLineSeries);
+  showSeries(fillBox_->isChecked() ? kAreaSeries : kLineSeries);
 }
 
 void TrendChartView::scheduleRedraw() {
@@ -387,13 +387,13 @@ void TrendChartView::redraw() {
   bottomAxis_->applyNiceNumbers();
 }
 
-bool TrendChartView::isEnlarged() const { return !TbSx->isHidden(); }
+bool TrendChartView::isEnlarged() const { return !restoreIcon_->isHidden(); }
 
 QWidget* TrendChartView::clientArea() const { return clientArea_ ? clientArea_.data() : parentWidget(); }
 
 void TrendChartView::setClientArea(QWidget* clientArea) { clientArea_ = clientArea; }
 
-void TrendChartView::TbSxClick() {
+void TrendChartView::restoreOrEnlarge() {
   QWidget* mainWindow = window();
   const int outerHeight = mainWindow->frameGeometry().height();
   if (outerHeight > kTallestWindowHeight) {
@@ -403,13 +403,13 @@ void TrendChartView::TbSxClick() {
   // scrolling the window while the chart is enlarged moves that edge, and must not make the next
   // click enlarge again over the remembered place.
   if (isEnlarged()) {
-    TbSx->hide();
-    TbFd->show();
+    restoreIcon_->hide();
+    enlargeIcon_->show();
     setGeometry(normalBounds_);
     return;
   }
-  TbFd->hide();
-  TbSx->show();
+  enlargeIcon_->hide();
+  restoreIcon_->show();
   // Remembered where the chart sits among its neighbours, so it returns there however the window
   // was scrolled meanwhile.
   normalBounds_ = geometry();
@@ -448,11 +448,11 @@ void TrendChartView::writeSnapshot(const QString& fileName) {
   (outcome.ok ? prompts_.information : prompts_.error)(outcome.message);
 }
 
-void TrendChartView::BtSaveClick() { writeSnapshot(pageSnapshotName(clock_(), Bt10->text())); }
+void TrendChartView::savePageSnapshot() { writeSnapshot(pageSnapshotName(clock_(), pageNumberButton_->text())); }
 
 void TrendChartView::showWholeRun() {
-  // One page of NextRecordNo points holds every logged reading; it is widened to every point the
-  // chart holds, since rows from a text load do not move NextRecordNo and would otherwise spill
+  // One page of nextRecordNo points holds every logged reading; it is widened to every point the
+  // chart holds, since rows from a text load do not move nextRecordNo and would otherwise spill
   // onto further pages of a picture that claims to be the whole chart.
   const auto nextRecordNo = static_cast<std::size_t>(std::max<std::int32_t>(nextRecordNo_(), 1));
   applyPageSize(std::max(nextRecordNo, points_.size()));
@@ -463,11 +463,11 @@ void TrendChartView::showPage(std::size_t page) {
   redraw();
 }
 
-void TrendChartView::SavepictureClick() {
+void TrendChartView::saveWholeSnapshot() {
   showWholeRun();
   writeSnapshot(wholeSnapshotName(clock_()));
   // Back to the box's page size; a box that holds no valid number says so and leaves this one.
-  MaxrecordChange();
+  pageSizeTextChanged();
 }
 
 }  // namespace qm::chart

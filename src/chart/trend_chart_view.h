@@ -44,7 +44,7 @@ class TableFeed;
 class TrendChartView : public QFrame {
   Q_OBJECT
 public:
-  // Series indices in the chart's order, as ShowSeries() takes them.
+  // Series indices in the chart's order, as showSeries() takes them.
   static constexpr int kAreaSeries = 0;  // "Series2"
   static constexpr int kLineSeries = 1;  // "Series1"
 
@@ -66,7 +66,7 @@ public:
   void fillWithSamples();
 
   // Makes the series at `index` the only active one; inactive series are neither drawn nor paged.
-  void ShowSeries(int index);
+  void showSeries(int index);
 
   // The toolbar's "Fill" box. Setting it acts as a click on it does.
   bool isFillChecked() const;
@@ -88,10 +88,10 @@ public:
   QImage picture();
 
   // The chart's place before its last enlargement: zero until then.
-  QRect ChartNormalBounds() const { return normalBounds_; }
+  QRect normalBounds() const { return normalBounds_; }
   bool isEnlarged() const;
 
-  // Where the snapshot commands get NextRecordNo, the time and their folder, and how they report.
+  // Where the snapshot commands get nextRecordNo, the time and their folder, and how they report.
   void setNextRecordNoSource(std::function<std::int32_t()> nextRecordNo);
   void setClock(std::function<QDateTime()> clock);
   void setSnapshotFolder(const QString& folder);
@@ -101,16 +101,16 @@ public:
   void setClientArea(QWidget* clientArea);
 
   // Command handlers of the toolbar, also reached through the window's Graph menu.
-  void BtFillClick();
-  void MaxrecordChange();
-  void BtFirstClick();
-  void BTPreviousClick();
-  void BtNextClick();
-  void BTlastClick();
-  void BtNewClick();
-  void TbSxClick();
-  void BtSaveClick();
-  void SavepictureClick();
+  void switchFill();
+  void pageSizeTextChanged();
+  void goToFirstPage();
+  void goToPreviousPage();
+  void goToNextPage();
+  void goToLastPage();
+  void clearChart();
+  void restoreOrEnlarge();
+  void savePageSnapshot();
+  void saveWholeSnapshot();
 
 signals:
   // The "Fill" box was switched; the window's menu mark follows it.
@@ -149,15 +149,15 @@ private:
   QXYSeries* areaPoints_ = nullptr;
   QXYSeries* linePoints_ = nullptr;
   QValueAxis* bottomAxis_ = nullptr;
-  QCheckBox* BtFill = nullptr;
-  QLineEdit* Maxrecord = nullptr;
-  QToolButton* BtFirst = nullptr;
-  QToolButton* BTPrevious = nullptr;
-  QToolButton* Bt10 = nullptr;
-  QToolButton* BtNext = nullptr;
-  QToolButton* BTlast = nullptr;
-  QLabel* TbFd = nullptr;
-  QLabel* TbSx = nullptr;
+  QCheckBox* fillBox_ = nullptr;
+  QLineEdit* pageSizeBox_ = nullptr;
+  QToolButton* firstPageButton_ = nullptr;
+  QToolButton* previousPageButton_ = nullptr;
+  QToolButton* pageNumberButton_ = nullptr;
+  QToolButton* nextPageButton_ = nullptr;
+  QToolButton* lastPageButton_ = nullptr;
+  QLabel* enlargeIcon_ = nullptr;
+  QLabel* restoreIcon_ = nullptr;
 };
 
 }  // namespace qm::chart

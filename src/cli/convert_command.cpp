@@ -30,9 +30,9 @@ int runConvert(const std::vector<std::string>& args, std::ostream& err) {
   const log::TimeOfDayFormat timeFormat = log::TimeOfDayFormat::systemLongTime();
 
   log::ReadingTable table;
-  log::TableFileOutcome outcome = log::LoadTableFromFile(in, table, timeFormat);
+  log::TableFileOutcome outcome = log::loadTableFromFile(in, table, timeFormat);
   if (outcome.ok) {
-    outcome = log::SaveTableToFile(table, out, timeFormat);
+    outcome = log::saveTableToFile(table, out, timeFormat);
   }
   if (!outcome.ok) {
     err << outcome.message.toStdString() << '\n';

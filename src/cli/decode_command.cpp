@@ -1,6 +1,7 @@
 #include "cli/decode_command.h"
 
 #include "cli/reading_output.h"
+#include "core/meter_frame.h"
 
 #include <algorithm>
 #include <fstream>
@@ -17,7 +18,7 @@ bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'
 
 // Why a line is not a frame text, or nothing when its first 44 characters are all hex digits.
 std::optional<std::string> refusal(std::string_view line) {
-  const std::size_t checked = std::min(line.size(), display::kFrameTextLength);
+  const std::size_t checked = std::min(line.size(), kFrameTextLength);
   for (std::size_t i = 0; i < checked; ++i) {
     if (!isHexDigit(line[i])) {
       return "character " + std::to_string(i + 1) + " ('" + describeByte(line[i]) + "') is not a hex digit";
@@ -58,7 +59,7 @@ int runDecode(const std::vector<std::string>& args, std::istream& in, std::ostre
         return;
       }
       // The decoder reads upper-case hex; the characters after the 44th it ignores anyway.
-      const std::size_t checked = std::min(line.size(), display::kFrameTextLength);
+      const std::size_t checked = std::min(line.size(), kFrameTextLength);
       std::transform(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(checked), line.begin(),
                      [](char c) { return c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c; });
       printer.decodeAndPrint(line, out);

@@ -1,14 +1,14 @@
 #include "cli/link_commands.h"
 
-#include "cli/hid_session.h"
 #include "cli/reading_file_writer.h"
 #include "cli/reading_output.h"
-#include "link/frame_hold.h"
-#include "log/reading_logger.h"
-#include "log/reading_table.h"
+#include "cli/reconnect_policy.h"
+#include "core/locale_text.h"
+#include "link/hidapi_platform.h"
+#include "meter/live_meter.h"
+#include "sim/simulated_desk.h"
 
 #include <QCoreApplication>
-#include <QTime>
 #include <QTimer>
 
 #include <csignal>
@@ -24,6 +24,12 @@ std::atomic<bool> interrupted{false};
 
 extern "C" void onInterrupt(int) { interrupted.store(true); }
 
+std::unique_ptr<link::HidPlatform> platformFor(bool simulate) {
+  if (simulate) {
+    return sim::simulatedDesk();
+  }
+  return std::make_unique<link::HidapiPlatform>();
+}
 
 }  // namespace
 
@@ -37,17 +43,17 @@ int runList(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     simulate = true;
   }
   try {
-    HidSession session(simulate, {}, err);
-    const link::CableConnection& connection = session.connection();
-    for (std::size_t i = 0; i < connection.DevListBox().size(); ++i) {
-      out << (connection.selectedEntry() == i ? '*' : ' ') << ' ' << i << '\t';
-      writeUtf8(out, connection.DevListBox()[i].caption);
+    const meter::LiveMeter meter(platformFor(simulate));
+    const link::CableConnection& connection = meter.connection();
+    for (std::size_t i = 0; i < connection.devices().size(); ++i) {
+      out << (connection.cableIndex() == i ? '*' : ' ') << ' ' << i << '\t';
+      writeUtf8(out, connection.devices()[i].name);
       out << '\n';
     }
-    if (!connection.selectedEntry()) {
+    if (!connection.cableIndex()) {
       err << "qm-cli list: no \"USB to Serial\" cable without a serial number is plugged in\n";
     }
-  } catch (const link::EControllerError& error) {
+  } catch (const link::HidControllerError& error) {
     err << "qm-cli list: " << error.what() << '\n';
     return 1;
   }
@@ -112,18 +118,6 @@ int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return 2;
   }
 
-  log::ReadingTable table;
-  log::ReadingLogger logger(table);
-  logger.setRecordLimit(static_cast<std::int32_t>(*limit));
-  logger.setRepeatAllowed(repeatAllowed);
-  if (interval) {
-    logger.setIntervalOn(true);
-    logger.RecordSITimeChange(std::to_string(*interval));
-  }
-  QTimer sampleTicks;
-  QObject::connect(&sampleTicks, &QTimer::timeout, [&] { logger.SampInterTimeTimer(); });
-  sampleTicks.start(1000);
-
   std::unique_ptr<ReadingFileWriter> file;
   if (outFile) {
     file = ReadingFileWriter::open(QString::fromLocal8Bit(outFile->c_str()));
@@ -133,53 +127,55 @@ int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
   }
 
-  DecodingPrinter printer(options);
-  int status = 0;
-  printer.decoder().setLogRequest([&] {
-    if (logger.INDataToTable(1, printer.decoder().currentReading()) == log::ReadingLogger::Outcome::OverLimit) {
-      err << "qm-cli log: the record limit of " << logger.RecordLimit() << " readings is reached\n";
-      QCoreApplication::exit(0);
+  try {
+    meter::LiveMeter meter(platformFor(simulate));
+    meter.setDecimalSeparator(options.decimalSeparator ? *options.decimalSeparator : systemDecimalSeparator());
+    log::ReadingLogger& logger = meter.logger();
+    logger.setRecordLimit(static_cast<std::int32_t>(*limit));
+    logger.setRepeatAllowed(repeatAllowed);
+    if (interval) {
+      logger.setIntervalOn(true);
+      logger.setIntervalText(std::to_string(*interval));
     }
-  });
-  QObject::connect(&table, &log::ReadingTable::rowsAppended, [&](std::size_t first, std::size_t added) {
-    for (std::size_t row = first; row < first + added; ++row) {
-      writeLoggedRow(out, table.row(row));
-      if (file && !file->add(table.row(row))) {
+    ReconnectPolicy policy(meter, err);
+
+    int status = 0;
+    QObject::connect(&meter, &meter::LiveMeter::readingNotLogged, [&](log::ReadingLogger::Outcome why) {
+      if (why == log::ReadingLogger::Outcome::OverLimit) {
+        err << "qm-cli log: the record limit of " << logger.recordLimit() << " readings is reached\n";
+        QCoreApplication::exit(0);
+      }
+    });
+    QObject::connect(&meter, &meter::LiveMeter::readingLogged, [&](std::size_t row) {
+      const log::RowFields fields = meter.table().row(row);
+      writeLoggedRow(out, fields);
+      out << std::flush;
+      if (file && !file->add(fields)) {
         err << "qm-cli log: writing the reading to '" << *outFile << "' failed\n";
         QCoreApplication::exit(1);
       }
-    }
-    out << std::flush;
-    if (count && static_cast<long long>(table.rowCount()) >= *count) {
-      QCoreApplication::exit(0);
-    }
-  });
-  link::FrameHold hold([&](std::string_view frameText) { printer.decoder().ShowData840(frameText); });
+      if (count && static_cast<long long>(meter.table().rowCount()) >= *count) {
+        QCoreApplication::exit(0);
+      }
+    });
 
-  try {
-    HidSession session(simulate, [&](std::string_view frameText) { hold.offer(frameText); }, err);
-    link::CableConnection& connection = session.connection();
-    if (!connection.selectedEntry()) {
+    if (!meter.connection().cableIndex()) {
       err << "qm-cli log: no \"USB to Serial\" cable without a serial number is plugged in\n";
       return 1;
     }
-    connection.Panel2Click();
-    if (!connection.USBCon()) {
+    meter.connectCable();
+    if (!meter.connection().isConnected()) {
       err << "qm-cli log: the cable cannot be opened for reading\n";
       return 1;
     }
 
-    QTimer watchdog;
-    QObject::connect(&watchdog, &QTimer::timeout, [&] {
-      connection.ConTimerTimer();
+    QObject::connect(&meter, &meter::LiveMeter::linkTimerTicked, [&] {
       if (interrupted.load()) {
         QCoreApplication::exit(0);
-      } else if (session.superviseLink() == HidSession::LinkState::Ended) {
-        status = 1;  // it said why
-        QCoreApplication::exit(1);
+      } else if (policy.superviseLink() == ReconnectPolicy::LinkState::Ended) {
+        QCoreApplication::exit(1);  // it said why
       }
     });
-    watchdog.start(100);
     if (seconds) {
       QTimer::singleShot(std::chrono::seconds(*seconds), [] { QCoreApplication::exit(0); });
     }
@@ -189,16 +185,16 @@ int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
     if (file) {
-      if (const QString failure = file->finish(table); !failure.isEmpty()) {
+      if (const QString failure = file->finish(meter.table()); !failure.isEmpty()) {
         err << "qm-cli log: " << failure.toLocal8Bit().constData() << '\n';
         status = 1;
       }
     }
-  } catch (const link::EControllerError& error) {
+    return status;
+  } catch (const link::HidControllerError& error) {
     err << "qm-cli log: " << error.what() << '\n';
     return 1;
   }
-  return status;
 }
 
 }  // namespace qm::cli

@@ -48,7 +48,7 @@ QString ReadingFileWriter::finish(const log::ReadingTable& table) {
     lines_.close();
     return lines_.error() == QFileDevice::NoError ? QString() : lines_.errorString();
   }
-  const log::TableFileOutcome outcome = log::SaveTableToFile(table, fileName_, timeFormat_);
+  const log::TableFileOutcome outcome = log::saveTableToFile(table, fileName_, timeFormat_);
   return outcome.ok ? QString() : outcome.message;
 }
 

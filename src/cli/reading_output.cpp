@@ -92,25 +92,18 @@ void writeLoggedRow(std::ostream& out, const log::RowFields& row) {
 DecodingPrinter::DecodingPrinter(const OutputOptions& options)
     : printState_(options.printState), panel_(display::PanelState::startupLook()), decoder_(panel_) {
   decoder_.setDecimalSeparator(options.decimalSeparator ? *options.decimalSeparator : systemDecimalSeparator());
-  decoder_.setLogRequest([this] { logRequested_ = true; });
 }
 
 void DecodingPrinter::decodeAndPrint(std::string_view frameText, std::ostream& out) {
-  logRequested_ = false;
-  decoder_.ShowData840(frameText);
-  print(out);
-}
-
-void DecodingPrinter::print(std::ostream& out) {
-  writeUtf8(out, decoder_.CurrentValue());
+  const bool offered = decoder_.decodeFrame(frameText).has_value();
+  writeUtf8(out, decoder_.currentValue());
   out << '\t';
-  writeUtf8(out, decoder_.CurrentUnit());
+  writeUtf8(out, decoder_.currentUnit());
   out << '\t';
-  writeUtf8(out, decoder_.CurrentFunction());
+  writeUtf8(out, decoder_.currentFunction());
   out << '\t';
-  writeUtf8(out, decoder_.CurrentMode());
-  out << '\t' << (logRequested_ ? '1' : '0');
-  logRequested_ = false;
+  writeUtf8(out, decoder_.currentMode());
+  out << '\t' << (offered ? '1' : '0');
   if (printState_) {
     std::vector<std::string_view> lit;
     for (std::size_t i = 0; i < display::kPanelElementCount; ++i) {

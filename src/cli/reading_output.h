@@ -43,17 +43,13 @@ class DecodingPrinter {
 public:
   explicit DecodingPrinter(const OutputOptions& options);
 
-  display::FrameDecoder& decoder() { return decoder_; }
   // Decodes one frame text and prints its line.
   void decodeAndPrint(std::string_view frameText, std::ostream& out);
-  // Prints the line of the frame the decoder took last (for callers that feed it themselves).
-  void print(std::ostream& out);
 
 private:
   bool printState_;
   display::PanelState panel_;
   display::FrameDecoder decoder_;
-  bool logRequested_ = false;
 };
 
 // Calls `line` for each line of `in` (LF or CR LF), numbered from 1, without its line end.

@@ -18,7 +18,7 @@ int hexValue(char c) {
   if (c >= 'a' && c <= 'f') {
     return c - 'a' + 10;
   }
-  return display::HexDigitValue(c);
+  return display::hexDigitValue(c);
 }
 
 // The report's data bytes, or why the line is not a report.
@@ -91,7 +91,7 @@ int runReplay(const std::vector<std::string>& args, std::istream& in, std::ostre
       failed = true;
       return;
     }
-    reassembler.Read310(0, bytes.data(), static_cast<std::uint16_t>(bytes.size()));
+    reassembler.addReport(0, bytes.data(), static_cast<std::uint16_t>(bytes.size()));
   });
   if (reports.bad()) {
     err << "qm-cli replay: reading '" << sourceName << "' failed\n";

@@ -79,7 +79,7 @@ int runSnapshot(const std::vector<std::string>& args, std::ostream& out, std::os
 
   log::ReadingTable table;
   const log::TableFileOutcome loaded =
-      log::LoadTableFromFile(tableFile, table, log::TimeOfDayFormat::systemLongTime());
+      log::loadTableFromFile(tableFile, table, log::TimeOfDayFormat::systemLongTime());
   if (!loaded.ok) {
     err << "qm-cli snapshot: " << parsed->files[0] << ": " << loaded.message.toStdString() << '\n';
     return 1;

@@ -47,8 +47,8 @@ DigitCode decode(const DigitLookup& lookup, std::string_view codeText) {
   if (codeText.size() < 2) {
     return kUnknownDigit;
   }
-  const int high = HexDigitValue(codeText[0]);
-  const int low = HexDigitValue(codeText[1]);
+  const int high = hexDigitValue(codeText[0]);
+  const int low = hexDigitValue(codeText[1]);
   if (high < 0 || low < 0) {
     return kUnknownDigit;
   }
@@ -69,7 +69,7 @@ std::optional<std::uint8_t> segmentCode(DigitTable table, char shown, bool flag)
   return std::nullopt;
 }
 
-DigitCode DecodeDigitA(std::string_view codeText) { return decode(kLookupA, codeText); }
-DigitCode DecodeDigitB(std::string_view codeText) { return decode(kLookupB, codeText); }
+DigitCode decodeDigitTableA(std::string_view codeText) { return decode(kLookupA, codeText); }
+DigitCode decodeDigitTableB(std::string_view codeText) { return decode(kLookupB, codeText); }
 
 }  // namespace qm::display

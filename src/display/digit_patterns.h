@@ -41,7 +41,7 @@ constexpr std::uint8_t flagBit(DigitTable table) { return table == DigitTable::A
 std::optional<std::uint8_t> segmentCode(DigitTable table, char shown, bool flag);
 
 // Value of one upper-case hexadecimal character, or -1 for any other character.
-constexpr int HexDigitValue(char c) {
+constexpr int hexDigitValue(char c) {
   if (c >= '0' && c <= '9') {
     return c - '0';
   }
@@ -53,7 +53,7 @@ constexpr int HexDigitValue(char c) {
 
 // Look up the code given as its two-character upper-case hexadecimal text. Only the first two
 // characters count, compared exactly: lower case, short or malformed text gives "GP".
-DigitCode DecodeDigitA(std::string_view codeText);
-DigitCode DecodeDigitB(std::string_view codeText);
+DigitCode decodeDigitTableA(std::string_view codeText);
+DigitCode decodeDigitTableB(std::string_view codeText);
 
 }  // namespace qm::display

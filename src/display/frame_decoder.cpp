@@ -68,7 +68,7 @@ constexpr std::array<std::uint8_t, 256> kNibbleOf = [] {
   std::array<std::uint8_t, 256> table{};
   table.fill(0xFF);
   for (int c = 0; c < 256; ++c) {
-    const int value = HexDigitValue(static_cast<char>(c));
+    const int value = hexDigitValue(static_cast<char>(c));
     if (value >= 0) {
       table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(value);
     }
@@ -79,7 +79,7 @@ constexpr std::array<std::uint8_t, 256> kNibbleOf = [] {
 // A frame is decodable when it is long enough, ends its 22 bytes in CR LF and its bits are hex.
 std::optional<Nibbles> parseFrame(std::string_view text) {
   if (text.size() < kFrameTextLength ||
-      text.substr(layout::kFrameEndOffset, layout::kFrameEnd.size()) != layout::kFrameEnd) {
+      text.substr(kFrameEndOffset, kFrameEnd.size()) != kFrameEnd) {
     return std::nullopt;
   }
   Nibbles nibbles{};
@@ -103,7 +103,7 @@ void FrameDecoder::setDecimalSeparator(std::string_view separator) {
   decimalSeparator_.assign(separator.substr(0, kMaxDecimalSeparatorBytes));
 }
 
-void FrameDecoder::ShowData840(std::string_view frameText) {
+std::optional<CurrentReading> FrameDecoder::decodeFrame(std::string_view frameText) {
   currentValue_.clear();
   currentMode_ = mode::kContinuous;
   panel_.light(E::CONok);
@@ -112,10 +112,10 @@ void FrameDecoder::ShowData840(std::string_view frameText) {
 
   const std::optional<Nibbles> nibbles = parseFrame(frameText);
   if (!nibbles) {
-    return;
+    return std::nullopt;
   }
 
-  panel_.DispInit();
+  panel_.darkenIndicators();
   panel_.light(E::KD);
 
   const FrameFlags flags = lightFrameBits(*nibbles);
@@ -130,9 +130,15 @@ void FrameDecoder::ShowData840(std::string_view frameText) {
 
   const bool mainValueShown = panel_.isLit(Digit::LabelA) || panel_.isLit(Digit::LabelB) ||
                               panel_.isLit(Digit::LabelC) || panel_.isLit(Digit::LabelD);
-  if (mainValueShown && logRequest_) {
-    logRequest_();
+  if (!mainValueShown) {
+    return std::nullopt;
   }
+  return currentReading();
+}
+
+void FrameDecoder::darkenLinkIcon() {
+  panel_.darken(E::CONok);
+  panel_.light(E::CONokN);
 }
 
 FrameDecoder::FrameFlags FrameDecoder::lightFrameBits(const Nibbles& nibbles) {

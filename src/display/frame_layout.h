@@ -4,19 +4,13 @@
 // as on the wire: character 2k-1 is the high nibble of frame byte k, character 2k its low nibble.
 // The decoder reads frames through this map and the simulated meter writes them through it.
 
+#include "core/meter_frame.h"
 #include "display/digit_patterns.h"
 #include "display/panel_element.h"
 
 #include <array>
 #include <cstdint>
 #include <string_view>
-
-namespace qm::display {
-
-inline constexpr std::size_t kFrameBytes = 22;
-inline constexpr std::size_t kFrameTextLength = 2 * kFrameBytes;
-
-}  // namespace qm::display
 
 namespace qm::display::layout {
 
@@ -92,9 +86,5 @@ inline constexpr std::array<DigitSource, kDigitCount> kDigitSources = {{
 }};
 
 constexpr const DigitSource& digitSource(Digit d) { return kDigitSources[index(d)]; }
-
-// The end of every frame: CR LF in bytes 21 and 22.
-inline constexpr std::string_view kFrameEnd = "0D0A";
-inline constexpr std::size_t kFrameEndOffset = 40;
 
 }  // namespace qm::display::layout

@@ -14,7 +14,7 @@ namespace {
 using E = PanelElement;
 
 // The sub-panels that group elements; the rest sit on the panel itself.
-enum class Host : std::uint8_t { Panel4, KD, Panel5, Panel8, Value, Panel6 };
+enum class Host : std::uint8_t { WholePanel, BarGraph, MemoryBox, TestVoltageBox, Value, TimerBox };
 constexpr std::size_t kHostCount = 6;
 
 struct SubPanel {
@@ -24,11 +24,11 @@ struct SubPanel {
 };
 
 constexpr std::array kSubPanels = std::to_array<SubPanel>({
-    {Host::KD, name(E::KD), {10, 40, 575, 63}},
-    {Host::Panel5, "Panel5", {6, 116, 103, 47}},
-    {Host::Panel8, "Panel8", {230, 104, 189, 49}},
+    {Host::BarGraph, name(E::KD), {10, 40, 575, 63}},
+    {Host::MemoryBox, "Panel5", {6, 116, 103, 47}},
+    {Host::TestVoltageBox, "Panel8", {230, 104, 189, 49}},
     {Host::Value, "ValuePanel", {202, 156, 311, 101}},
-    {Host::Panel6, "Panel6", {4, 182, 187, 71}},
+    {Host::TimerBox, "Panel6", {4, 182, 187, 71}},
 });
 
 constexpr LcdFont segment(int px, bool bold = false) { return {Face::Segment, px, bold}; }
@@ -46,37 +46,37 @@ struct Caption {
 
 // '*' is the ohm sign in the seven-segment face.
 constexpr std::array kCaptions = std::to_array<Caption>({
-    {E::rsUSB, Host::Panel4, "USB", {452, 11, 43, 24}, arial(21)},
-    {E::Labng, Host::Panel4, "NG", {112, 109, 30, 24}, arial(21)},
-    {E::Labgood, Host::Panel4, "GOOD", {452, 110, 63, 24}, arial(21)},
-    {E::labt, Host::Panel4, "~", {172, 130, 17, 34}, arial(29)},
-    {E::labdc, Host::Panel4, "DC", {126, 158, 34, 29}, arial(24)},
-    {E::labac, Host::Panel4, "AC", {164, 158, 34, 29}, arial(24)},
-    {E::Labv, Host::Panel4, "V", {535, 156, 16, 29}, volt(24)},
-    {E::Labo, Host::Panel4, "*", {554, 154, 17, 27}, segment(24, true)},
-    {E::Labmo1, Host::Panel4, "M*", {537, 178, 38, 27}, segment(24, true)},
-    {E::Labgo1, Host::Panel4, " G*", {529, 204, 45, 27}, segment(24, true)},
-    {E::Labto, Host::Panel4, "T*", {541, 230, 33, 27}, segment(24, true)},
-    {E::labs1, Host::Panel4, "S1 ", {36, 260, 30, 24}, arial(20)},
-    {E::labs2, Host::Panel4, "S2", {61, 260, 24, 24}, arial(20)},
-    {E::labs3, Host::Panel4, "S3", {90, 260, 24, 24}, arial(20)},
-    {E::labCOMP, Host::Panel4, "COMP", {124, 258, 72, 29}, arial(24)},
-    {E::labTIME1, Host::Panel4, "Time1", {206, 258, 69, 29}, arial(24)},
-    {E::labtime2, Host::Panel4, "Time2", {282, 259, 69, 29}, arial(24)},
-    {E::labsave, Host::Panel4, "SAVE", {364, 259, 63, 29}, arial(24)},
-    {E::labLoad, Host::Panel4, "LOAD", {444, 259, 67, 29}, arial(24)},
-    {E::labp1, Host::Panel4, "PI", {530, 259, 23, 29}, arial(24)},
+    {E::rsUSB, Host::WholePanel, "USB", {452, 11, 43, 24}, arial(21)},
+    {E::Labng, Host::WholePanel, "NG", {112, 109, 30, 24}, arial(21)},
+    {E::Labgood, Host::WholePanel, "GOOD", {452, 110, 63, 24}, arial(21)},
+    {E::labt, Host::WholePanel, "~", {172, 130, 17, 34}, arial(29)},
+    {E::labdc, Host::WholePanel, "DC", {126, 158, 34, 29}, arial(24)},
+    {E::labac, Host::WholePanel, "AC", {164, 158, 34, 29}, arial(24)},
+    {E::Labv, Host::WholePanel, "V", {535, 156, 16, 29}, volt(24)},
+    {E::Labo, Host::WholePanel, "*", {554, 154, 17, 27}, segment(24, true)},
+    {E::Labmo1, Host::WholePanel, "M*", {537, 178, 38, 27}, segment(24, true)},
+    {E::Labgo1, Host::WholePanel, " G*", {529, 204, 45, 27}, segment(24, true)},
+    {E::Labto, Host::WholePanel, "T*", {541, 230, 33, 27}, segment(24, true)},
+    {E::labs1, Host::WholePanel, "S1 ", {36, 260, 30, 24}, arial(20)},
+    {E::labs2, Host::WholePanel, "S2", {61, 260, 24, 24}, arial(20)},
+    {E::labs3, Host::WholePanel, "S3", {90, 260, 24, 24}, arial(20)},
+    {E::labCOMP, Host::WholePanel, "COMP", {124, 258, 72, 29}, arial(24)},
+    {E::labTIME1, Host::WholePanel, "Time1", {206, 258, 69, 29}, arial(24)},
+    {E::labtime2, Host::WholePanel, "Time2", {282, 259, 69, 29}, arial(24)},
+    {E::labsave, Host::WholePanel, "SAVE", {364, 259, 63, 29}, arial(24)},
+    {E::labLoad, Host::WholePanel, "LOAD", {444, 259, 67, 29}, arial(24)},
+    {E::labp1, Host::WholePanel, "PI", {530, 259, 23, 29}, arial(24)},
 
-    {E::stor1, Host::Panel5, "1", {8, 0, 18, 53}, segment(48)},
-    {E::stor2, Host::Panel5, "8", {32, 0, 18, 53}, segment(48)},
-    {E::LabFUL, Host::Panel5, "FUL", {68, 8, 32, 19}, arial(16)},
-    {E::Labclr, Host::Panel5, "CLR", {66, 26, 34, 19}, arial(16)},
+    {E::stor1, Host::MemoryBox, "1", {8, 0, 18, 53}, segment(48)},
+    {E::stor2, Host::MemoryBox, "8", {32, 0, 18, 53}, segment(48)},
+    {E::LabFUL, Host::MemoryBox, "FUL", {68, 8, 32, 19}, arial(16)},
+    {E::Labclr, Host::MemoryBox, "CLR", {66, 26, 34, 19}, arial(16)},
 
-    {E::Label3, Host::Panel8, "0", {18, 0, 18, 53}, segment(48)},
-    {E::Label7, Host::Panel8, "0", {53, 0, 18, 53}, segment(48)},
-    {E::Label10, Host::Panel8, "0", {82, 0, 18, 53}, segment(48)},
-    {E::Label9, Host::Panel8, "0", {116, 0, 18, 53}, segment(48)},
-    {E::Label4, Host::Panel8, "V", {151, 16, 13, 24}, volt(21)},
+    {E::Label3, Host::TestVoltageBox, "0", {18, 0, 18, 53}, segment(48)},
+    {E::Label7, Host::TestVoltageBox, "0", {53, 0, 18, 53}, segment(48)},
+    {E::Label10, Host::TestVoltageBox, "0", {82, 0, 18, 53}, segment(48)},
+    {E::Label9, Host::TestVoltageBox, "0", {116, 0, 18, 53}, segment(48)},
+    {E::Label4, Host::TestVoltageBox, "V", {151, 16, 13, 24}, volt(21)},
 
     {E::LabelF, Host::Value, "-", {30, 6, 28, 107}, segment(96)},
     {E::LabelA, Host::Value, "8", {60, -4, 40, 120}, segment(107)},
@@ -87,19 +87,19 @@ constexpr std::array kCaptions = std::to_array<Caption>({
     {E::Point3, Host::Value, ".", {222, 28, 12, 72}, segment(64)},
     {E::LabelD, Host::Value, "8", {240, -6, 40, 120}, segment(107)},
 
-    {E::H_Time1, Host::Panel6, "8", {26, -6, 21, 63}, segment(56)},
-    {E::H_Time2, Host::Panel6, "8", {51, -6, 21, 63}, segment(56)},
-    {E::T_dPoint1, Host::Panel6, ":", {71, 0, 13, 53}, segment(48)},
-    {E::M_Time1, Host::Panel6, "8", {86, -6, 21, 63}, segment(56)},
-    {E::M_Time2, Host::Panel6, "8", {112, -6, 21, 63}, segment(56)},
-    {E::Labtime, Host::Panel6, " min : sec", {35, 48, 89, 22}, arial(19)},
-    {E::labmo, Host::Panel6, "M*", {153, 8, 31, 21}, segment(19, true)},
-    {E::Labgo, Host::Panel6, "G*", {152, 30, 30, 21}, segment(19, true)},
+    {E::H_Time1, Host::TimerBox, "8", {26, -6, 21, 63}, segment(56)},
+    {E::H_Time2, Host::TimerBox, "8", {51, -6, 21, 63}, segment(56)},
+    {E::T_dPoint1, Host::TimerBox, ":", {71, 0, 13, 53}, segment(48)},
+    {E::M_Time1, Host::TimerBox, "8", {86, -6, 21, 63}, segment(56)},
+    {E::M_Time2, Host::TimerBox, "8", {112, -6, 21, 63}, segment(56)},
+    {E::Labtime, Host::TimerBox, " min : sec", {35, 48, 89, 22}, arial(19)},
+    {E::labmo, Host::TimerBox, "M*", {153, 8, 31, 21}, segment(19, true)},
+    {E::Labgo, Host::TimerBox, "G*", {152, 30, 30, 21}, segment(19, true)},
 
     // The bar graph's ends; the segments between them follow a rule (see barSegmentBox).
-    {E::Bar0, Host::KD, "|", {6, 14, 32, 49}, bar(64)},
-    {E::bar29, Host::KD, "!", {492, 26, 8, 32}, bar(27)},
-    {E::bar30, Host::KD, "{", {514, 14, 39, 47}, bar(64)},
+    {E::Bar0, Host::BarGraph, "|", {6, 14, 32, 49}, bar(64)},
+    {E::bar29, Host::BarGraph, "!", {492, 26, 8, 32}, bar(27)},
+    {E::bar30, Host::BarGraph, "{", {514, 14, 39, 47}, bar(64)},
 });
 
 // Segments 1..28 step 16 pixels; from segment 23 on the meter squeezes them into narrower boxes.
@@ -202,7 +202,7 @@ MeterPanel::MeterPanel(QWidget* parent) : QFrame(parent) {
 
   // Sub-panels first, so that they lie under the panel's own elements where their boxes overlap.
   std::array<QWidget*, kHostCount> hosts{};
-  hosts[static_cast<std::size_t>(Host::Panel4)] = this;
+  hosts[static_cast<std::size_t>(Host::WholePanel)] = this;
   for (const SubPanel& sub : kSubPanels) {
     auto* widget = new QWidget(this);
     place(widget, QString::fromLatin1(sub.name), sub.box);
@@ -210,7 +210,7 @@ MeterPanel::MeterPanel(QWidget* parent) : QFrame(parent) {
     hosts[static_cast<std::size_t>(sub.host)] = widget;
   }
   const auto host = [&hosts](Host h) { return hosts[static_cast<std::size_t>(h)]; };
-  elements_[index(E::KD)] = host(Host::KD);
+  elements_[index(E::KD)] = host(Host::BarGraph);
 
   for (const Caption& caption : kCaptions) {
     auto* label = new LcdElement(QString::fromLatin1(caption.text), caption.font, host(caption.host));
@@ -220,7 +220,7 @@ MeterPanel::MeterPanel(QWidget* parent) : QFrame(parent) {
     }
   }
   for (int n = 1; n <= kLastRegularSegment; ++n) {
-    addElement(barSegment(static_cast<std::size_t>(n)), new LcdElement(QStringLiteral("!"), bar(27), host(Host::KD)),
+    addElement(barSegment(static_cast<std::size_t>(n)), new LcdElement(QStringLiteral("!"), bar(27), host(Host::BarGraph)),
                barSegmentBox(n));
   }
   for (const PictureLayout& picture : kPictures) {
@@ -230,11 +230,11 @@ MeterPanel::MeterPanel(QWidget* parent) : QFrame(parent) {
     addElement(block.element, newBlock(this), block.box);
   }
 
-  place(newBlock(host(Host::KD)), QStringLiteral("Shape5"), kScaleBaseLine);
+  place(newBlock(host(Host::BarGraph)), QStringLiteral("Shape5"), kScaleBaseLine);
   for (const ScaleMark& mark : kScale) {
-    auto* label = new LcdElement(QString::fromLatin1(mark.text), mark.font, host(Host::KD));
+    auto* label = new LcdElement(QString::fromLatin1(mark.text), mark.font, host(Host::BarGraph));
     place(label, QString::fromLatin1(mark.label), QRect(mark.at, label->sizeHint()));
-    place(newBlock(host(Host::KD)), QString::fromLatin1(mark.tick), mark.tickBox);
+    place(newBlock(host(Host::BarGraph)), QString::fromLatin1(mark.tick), mark.tickBox);
   }
 
   Q_ASSERT(std::ranges::none_of(elements_, [](const QWidget* w) { return w == nullptr; }));

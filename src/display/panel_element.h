@@ -2,8 +2,8 @@
 
 // Every element of the virtual meter panel whose look the frame decoder or the link watchdog
 // changes, under the name it has on the main window. The order matters: the first 74 form the set
-// that DispInit darkens, then come the thirteen seven-segment digits, then the elements that
-// DispInit leaves alone.
+// that darkenIndicators darkens, then come the thirteen seven-segment digits, then the elements that
+// darkenIndicators leaves alone.
 
 #include <array>
 #include <cstddef>

@@ -26,6 +26,6 @@ PanelState PanelState::startupLook() {
   return state;
 }
 
-void PanelState::DispInit() { lit_ &= kKeptByDispInit; }
+void PanelState::darkenIndicators() { lit_ &= kKeptByDispInit; }
 
 }  // namespace qm::display

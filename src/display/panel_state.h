@@ -32,7 +32,7 @@ public:
 
   // Darkens the 74 bar, annunciator, symbol, point, colon and minus elements; digits, KD, the link
   // icon and rsUSB keep their look.
-  void DispInit();
+  void darkenIndicators();
 
   bool operator==(const PanelState&) const = default;
 

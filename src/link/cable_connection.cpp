@@ -21,14 +21,14 @@ std::string hexBytes(std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-CableConnection::CableConnection(THidDeviceController& controller, HidPlatform& platform,
+CableConnection::CableConnection(HidDeviceController& controller, HidPlatform& platform,
                                  ReportReassembler& reassembler, Hooks hooks)
     : controller_(controller),
       platform_(platform),
       reassembler_(reassembler),
       hooks_(std::move(hooks)),
-      read310_([this](THidDevice&, std::uint8_t reportId, const std::uint8_t* data, std::uint16_t size) {
-        reassembler_.Read310(reportId, data, size);
+      reportCallback_([this](HidDevice&, std::uint8_t reportId, const std::uint8_t* data, std::uint16_t size) {
+        reassembler_.addReport(reportId, data, size);
       }) {}
 
 CableConnection::~CableConnection() {
@@ -39,44 +39,50 @@ CableConnection::~CableConnection() {
   controller_.setOnDeviceDataError({});
   controller_.setOnDeviceChange({});
   currentDevice_ = nullptr;
-  devList_.clear();  // gives every device back, which stops its reading
+  devices_.clear();  // gives every device back, which stops its reading
 }
 
 void CableConnection::attach() {
-  controller_.setOnArrival(THidPlugEvent([this](THidDevice& device) { HidCtlArrival(device); }));
-  controller_.setOnRemoval(THidPlugEvent([this](THidDevice& device) { HidCtlRemoval(device); }));
-  controller_.setOnEnumerate(THidEnumerateEvent([this](THidDevice& device, int index) { return HidCtlEnumerate(device, index); }));
-  controller_.setOnDeviceDataError(
-      THidDataErrorEvent([this](THidDevice& device, std::uint32_t error) { HidCtlDeviceDataError(device, error); }));
-  controller_.setOnDeviceChange(TNotifyEvent([this](THidDeviceController&) { HidCtlDeviceChange(); }));
+  controller_.setOnArrival(HidPlugEvent([this](HidDevice& device) { addHistory("Arrival of " + deviceName(device)); }));
+  controller_.setOnRemoval(HidPlugEvent([this](HidDevice& device) { addHistory("Removal of " + deviceName(device)); }));
+  controller_.setOnEnumerate(HidEnumerateEvent([this](HidDevice& device, int index) { return listDevice(device, index); }));
+  controller_.setOnDeviceDataError(HidDataErrorEvent([this](HidDevice&, std::uint32_t error) { readError(error); }));
+  controller_.setOnDeviceChange(HidChangeEvent([this](HidDeviceController&) { devicesChanged(); }));
 }
 
-std::string CableConnection::DeviceCaption(THidDevice& device) const {
-  std::string caption;
-  const std::u16string product = device.ProductText();
+std::string CableConnection::deviceName(HidDevice& device) {
+  std::string name;
+  const std::u16string product = device.productText();
   if (!product.empty()) {
-    caption = toAnsiLossy(QString::fromStdU16String(product));
+    name = toAnsiLossy(QString::fromStdU16String(product));
   } else {
     char text[32];
-    std::snprintf(text, sizeof text, "Device VID=%.4X PID=%.4X", device.VendorId(), device.ProductId());
-    caption = text;
+    std::snprintf(text, sizeof text, "Device VID=%.4X PID=%.4X", device.vendorId(), device.productId());
+    name = text;
   }
-  const std::u16string serial = device.SerialText();
+  const std::u16string serial = device.serialText();
   if (!serial.empty()) {
-    caption += " (Serial=" + toAnsiLossy(QString::fromStdU16String(serial)) + ")";
+    name += " (Serial=" + toAnsiLossy(QString::fromStdU16String(serial)) + ")";
   }
-  return caption;
+  return name;
 }
 
-THidDevice* CableConnection::selectedDevice() const {
-  return selected_ ? devList_[*selected_].device.get() : nullptr;
+HidDevice* CableConnection::cableDevice() const { return cable_ ? devices_[*cable_].device.get() : nullptr; }
+
+void CableConnection::setState(State state) {
+  state_ = state;
+  notify();
 }
 
-void CableConnection::setUsbCon(bool pressed) { usbCon_ = pressed; }
+void CableConnection::setPortKind(std::int8_t kind) {
+  portKind_ = kind;
+  notify();
+}
 
 void CableConnection::addHistory(std::string line) {
-  history_.push_back(std::move(line));
-  notify();
+  if (hooks_.historyLine) {
+    hooks_.historyLine(line);
+  }
 }
 
 void CableConnection::notify() {
@@ -85,121 +91,108 @@ void CableConnection::notify() {
   }
 }
 
-void CableConnection::ReadBtnClick() {
-  currentDevice_ = nullptr;
-  if (selected_) {
-    currentDevice_ = selectedDevice();
-    if (currentDevice_ != nullptr && currentDevice_->CanReadWrite()) {
-      currentDevice_->SetDataCallback({});
-    }
+void CableConnection::stopReading() {
+  currentDevice_ = cableDevice();
+  if (currentDevice_ != nullptr && currentDevice_->canReadWrite()) {
+    currentDevice_->setDataCallback({});
   }
 }
 
-void CableConnection::SetFeatureClick() {
-  currentDevice_ = nullptr;
-  if (!devList_.empty() && selected_ && selectedDevice() != nullptr) {
-    currentDevice_ = selectedDevice();
+void CableConnection::sendLineSettings() {
+  currentDevice_ = cableDevice();
+  if (currentDevice_ != nullptr) {
     // A refused report is not reported: the history line below is all the trace it leaves.
-    currentDevice_->SendFeatureReport(kLineSettingsReport);
+    currentDevice_->sendFeatureReport(kLineSettingsReport);
     addHistory(hexBytes(kLineSettingsReport));
     return;
   }
   if (hooks_.showMessage) {
     hooks_.showMessage(kNotConnectedMessage);
   }
-  setUsbCon(false);
-  notify();
+  setState(State::Disconnected);
 }
 
-void CableConnection::Panel2Click() {
-  if (panel2Caption_ == kConnectCaption) {
-    if (portKind_ > 4) {
-      USBConClick();
-    }
-    return;
-  }
-  panel2Colour_ = CaptionColour::Black;
-  panel2Caption_ = kConnectCaption;
-  comSetEnabled_ = true;
-  notify();
-  if (portKind_ == 5) {
-    USBConClick();
+void CableConnection::toggleConnection() {
+  if (isConnected()) {
+    disconnectCable();
+  } else {
+    connectCable();
   }
 }
 
-void CableConnection::USBConClick() {
-  setUsbCon(!usbCon_);
-  ReadBtnClick();
-  SetFeatureClick();
+void CableConnection::connectCable() {
+  // Only the USB cable connects; a serial port kind leaves the link as it is.
+  if (!isConnected() && portKind_ == kUsbPortKind) {
+    toggleReading();
+  }
+}
+
+void CableConnection::disconnectCable() {
+  if (isConnected()) {
+    toggleReading();
+  }
+}
+
+void CableConnection::toggleReading() {
+  bool reading = !isConnected();
+  stopReading();
+  sendLineSettings();
+  reading = reading && cable_.has_value();
   reassembler_.setEmptyReportCount(0);
-  currentDevice_ = nullptr;
-  if (selected_) {
-    currentDevice_ = selectedDevice();
-    if (currentDevice_ == nullptr || !currentDevice_->CanReadWrite()) {
-      setUsbCon(false);
+  currentDevice_ = cableDevice();
+  if (cable_) {
+    if (currentDevice_ == nullptr || !currentDevice_->canReadWrite()) {
+      reading = false;
     } else {
-      currentDevice_->SetDataCallback(usbCon_ ? read310_ : THidDataEvent{});
+      currentDevice_->setDataCallback(reading ? reportCallback_ : HidDataEvent{});
     }
   }
-  panel2Colour_ = CaptionColour::Black;
-  panel2Caption_ = usbCon_ ? kDisconnectCaption : kConnectCaption;
-  comSetEnabled_ = !usbCon_;
-  notify();
+  setState(reading ? State::Connected : State::Disconnected);
 }
 
-void CableConnection::ConTimerTimer() {
+void CableConnection::watchdogTick() {
   if (watchdogTicks_ != 2) {
     ++watchdogTicks_;
     return;
   }
-  if (reassembler_.EmptyReportCount() >= kSilentReportLimit) {
+  if (reassembler_.emptyReportCount() >= kSilentReportLimit) {
     reassembler_.setEmptyReportCount(0);
-    setUsbCon(false);
     if (currentDevice_ != nullptr) {
-      currentDevice_->SetDataCallback({});
+      currentDevice_->setDataCallback({});
     }
-    notify();
+    setState(isConnected() ? State::DroppedForSilence : State::Disconnected);
     if (hooks_.showMessage) {
       hooks_.showMessage(kMeterNotReadyMessage);
     }
-    if (panel2Caption_ == kDisconnectCaption) {
-      panel2Colour_ = CaptionColour::Yellow;
-      panel2Caption_ = kConnectCaption;
-      notify();
-    }
   }
-  if (hooks_.darkenLinkIcon) {
-    hooks_.darkenLinkIcon();
+  if (hooks_.watchdogTicked) {
+    hooks_.watchdogTicked();
   }
   watchdogTicks_ = 0;
 }
 
-void CableConnection::HidCtlDeviceChange() {
-  ReadBtnClick();
+void CableConnection::devicesChanged() {
+  stopReading();
   currentDevice_ = nullptr;
-  selected_.reset();
-  devList_.clear();  // gives every claimed device back
-  controller_.EnumerateDevices();
-  for (std::size_t i = devList_.size(); i-- > 0;) {
-    if (devList_[i].caption == kCableProduct) {
-      selected_ = i;
+  cable_.reset();
+  devices_.clear();  // gives every claimed device back
+  controller_.enumerateDevices();
+  for (std::size_t i = devices_.size(); i-- > 0;) {
+    if (devices_[i].name == kCableProduct) {
+      cable_ = i;
       break;
     }
   }
   notify();
 }
 
-bool CableConnection::HidCtlEnumerate(THidDevice& device, int index) {
-  std::string caption = DeviceCaption(device);
-  devList_.push_back(DeviceEntry{std::move(caption), controller_.ClaimDevice(index)});
+bool CableConnection::listDevice(HidDevice& device, int index) {
+  std::string name = deviceName(device);
+  devices_.push_back(ListedDevice{std::move(name), controller_.claimDevice(index)});
   return true;
 }
 
-void CableConnection::HidCtlArrival(THidDevice& device) { addHistory("Arrival of " + DeviceCaption(device)); }
-
-void CableConnection::HidCtlRemoval(THidDevice& device) { addHistory("Removal of " + DeviceCaption(device)); }
-
-void CableConnection::HidCtlDeviceDataError(THidDevice&, std::uint32_t error) {
+void CableConnection::readError(std::uint32_t error) {
   std::string message;
   if (!toAnsi(QString::fromStdString(platform_.errorMessage(error)), message)) {
     message = toAnsiLossy(QString::fromStdString(platform_.errorMessage(error)));
@@ -207,37 +200,6 @@ void CableConnection::HidCtlDeviceDataError(THidDevice&, std::uint32_t error) {
   char code[16];
   std::snprintf(code, sizeof code, "%X", error);
   addHistory("READ ERROR: " + message + " (" + code + ")");
-}
-
-void CableConnection::COMClick(int port) {
-  portKind_ = static_cast<std::int8_t>(port);
-  const std::size_t own = static_cast<std::size_t>(port - 1);
-  const bool ownChecked = !comChecked_[own];
-  comChecked_.fill(false);
-  comChecked_[own] = ownChecked;
-  panel1Caption_ = "COM" + std::to_string(port);
-  notify();
-}
-
-void CableConnection::USBClick() {
-  comChecked_.fill(false);
-  usbChecked_ = !usbChecked_;
-  portKind_ = 5;
-  panel1Caption_ = "USB";
-  notify();
-}
-
-void CableConnection::Panel1Click() {
-  if (panel2Caption_ != kConnectCaption) {
-    return;
-  }
-  if (portKind_ >= 1 && portKind_ <= 3) {
-    COMClick(portKind_ + 1);
-  } else if (portKind_ == 4) {
-    USBClick();
-  } else {
-    COMClick(1);
-  }
 }
 
 }  // namespace qm::link

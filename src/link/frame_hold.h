@@ -33,6 +33,9 @@ public:
   // A frame that ended well terminated.
   void offer(std::string_view frameText);
 
+  // Forgets the frame waiting for the hold to end, if any: a disconnected link decodes nothing more.
+  void dropWaitingFrame() { waiting_.reset(); }
+
   bool holding() const { return timer_.isActive(); }
   bool hasWaitingFrame() const { return waiting_.has_value(); }
 

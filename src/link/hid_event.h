@@ -4,8 +4,10 @@
 // controller hands its callbacks on to exactly those devices that still hold the controller's old
 // one. Copies of one callback compare equal; two callbacks made separately never do.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <utility>
 
 namespace qm::link {
@@ -29,5 +31,21 @@ public:
 private:
   std::shared_ptr<const std::function<Result(Args...)>> function_;
 };
+
+class HidDevice;
+class HidDeviceController;
+
+// Raised while devices are made: the controller cannot be made, or a device cannot be opened or
+// identified.
+class HidControllerError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+using HidPlugEvent = HidEvent<void(HidDevice&)>;
+using HidEnumerateEvent = HidEvent<bool(HidDevice&, int)>;
+using HidDataEvent = HidEvent<void(HidDevice&, std::uint8_t reportId, const std::uint8_t* data, std::uint16_t size)>;
+using HidDataErrorEvent = HidEvent<void(HidDevice&, std::uint32_t error)>;
+using HidChangeEvent = HidEvent<void(HidDeviceController&)>;
 
 }  // namespace qm::link

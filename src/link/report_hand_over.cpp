@@ -1,10 +1,10 @@
 #include "link/report_hand_over.h"
 
-#include "link/hid_device_controller.h"
+#include "link/hid_device.h"
 
 namespace qm::link {
 
-ReportHandOver::ReportHandOver(THidDevice& device) : device_(device) {}
+ReportHandOver::ReportHandOver(HidDevice& device) : device_(device) {}
 
 void ReportHandOver::handOverReport(std::span<const std::uint8_t> report) {
   handOver(Delivery{std::vector<std::uint8_t>(report.begin(), report.end()), std::nullopt});

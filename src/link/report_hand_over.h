@@ -14,12 +14,12 @@
 
 namespace qm::link {
 
-class THidDevice;
+class HidDevice;
 
 class ReportHandOver : public QObject {
   Q_OBJECT
 public:
-  explicit ReportHandOver(THidDevice& device);
+  explicit ReportHandOver(HidDevice& device);
 
   // Read thread: return once the GUI thread has run the callback, or the hand-over was closed.
   void handOverReport(std::span<const std::uint8_t> report);
@@ -39,7 +39,7 @@ private:
   void handOver(Delivery delivery);
   void serve();
 
-  THidDevice& device_;
+  HidDevice& device_;
   std::mutex mutex_;
   std::condition_variable answered_;
   std::optional<Delivery> waiting_;

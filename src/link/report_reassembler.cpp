@@ -1,6 +1,6 @@
 #include "link/report_reassembler.h"
 
-#include "display/frame_layout.h"
+#include "core/meter_frame.h"
 
 #include <algorithm>
 #include <limits>
@@ -13,10 +13,10 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 }  // namespace
 
 ReportReassembler::ReportReassembler(FrameSink frameSink) : frameSink_(std::move(frameSink)) {
-  frameHex_.reserve(2 * display::kFrameTextLength);
+  frameHex_.reserve(2 * kFrameTextLength);
 }
 
-void ReportReassembler::Read310(std::uint8_t /*reportId*/, const std::uint8_t* data, std::uint16_t size) {
+void ReportReassembler::addReport(std::uint8_t /*reportId*/, const std::uint8_t* data, std::uint16_t size) {
   if (size >= 1 && emptyReportCount_ < std::numeric_limits<std::int32_t>::max()) {
     ++emptyReportCount_;
   }
@@ -41,8 +41,8 @@ void ReportReassembler::Read310(std::uint8_t /*reportId*/, const std::uint8_t* d
 
 void ReportReassembler::endFrame() {
   const std::string_view end = std::string_view(frameHex_).substr(
-      std::min(frameHex_.size(), display::layout::kFrameEndOffset), display::layout::kFrameEnd.size());
-  if (end == display::layout::kFrameEnd && frameSink_) {
+      std::min(frameHex_.size(), kFrameEndOffset), kFrameEnd.size());
+  if (end == kFrameEnd && frameSink_) {
     frameSink_(frameHex_);
   }
   frameHex_.clear();

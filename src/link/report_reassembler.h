@@ -22,15 +22,15 @@ public:
   explicit ReportReassembler(FrameSink frameSink);
 
   // The cable's data callback, called once per input report with the bytes after the report ID.
-  void Read310(std::uint8_t reportId, const std::uint8_t* data, std::uint16_t size);
+  void addReport(std::uint8_t reportId, const std::uint8_t* data, std::uint16_t size);
 
   // Payload collected for the current frame, two upper-case hex digits a byte. A cable that never
   // pauses could make it grow without end; only its first kMaxFrameHex characters are kept, which
   // is far more than any frame test or the decoder ever reads.
-  std::string_view FrameHex() const { return frameHex_; }
-  bool FrameInProgress() const { return frameInProgress_; }
+  std::string_view frameHex() const { return frameHex_; }
+  bool frameInProgress() const { return frameInProgress_; }
   // Reports without payload since the last payload report; the link watchdog reads and resets it.
-  std::int32_t EmptyReportCount() const { return emptyReportCount_; }
+  std::int32_t emptyReportCount() const { return emptyReportCount_; }
   void setEmptyReportCount(std::int32_t count) { emptyReportCount_ = count; }
 
   static constexpr std::size_t kMaxFrameHex = 4096;

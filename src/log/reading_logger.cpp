@@ -16,33 +16,33 @@ std::optional<std::int32_t> intervalSeconds(std::string_view text) {
 ReadingLogger::ReadingLogger(ReadingTable& table, Clock clock)
     : table_(table), clock_(clock ? std::move(clock) : [] { return QTime::currentTime().msecsSinceStartOfDay(); }) {}
 
-ReadingLogger::Outcome ReadingLogger::INDataToTable(int /*mode*/, const display::CurrentReading& reading) {
+ReadingLogger::Outcome ReadingLogger::offerReading(const CurrentReading& reading) {
   if (holding_) {
     kept_.push_back({std::string(reading.value), std::string(reading.unit), std::string(reading.function),
-                     std::string(reading.mode), clock_()});
+                    std::string(reading.mode), clock_()});
     return Outcome::Held;
   }
   return offer(reading, clock_());
 }
 
-ReadingLogger::Outcome ReadingLogger::offer(const display::CurrentReading& reading, TimeOfDay time) {
-  if (RecordLimit_ < NextRecordNo_) {
+ReadingLogger::Outcome ReadingLogger::offer(const CurrentReading& reading, TimeOfDay time) {
+  if (recordLimit_ < nextRecordNo_) {
     return Outcome::OverLimit;
   }
-  if (intervalOn_ && SampleCountdown_ != 0) {
+  if (intervalOn_ && sampleCountdown_ != 0) {
     return Outcome::Waiting;
   }
-  if (!repeatAllowed_ && reading.value == LastLoggedValue_) {
+  if (!repeatAllowed_ && reading.value == lastLoggedValue_) {
     return Outcome::Repeated;
   }
   const std::optional<std::int32_t> interval = intervalSeconds(intervalText_);
   if (!interval) {
     return Outcome::BadIntervalText;
   }
-  SampleCountdown_ = *interval;
+  sampleCountdown_ = *interval;
 
   RowFields row;
-  row.No = NextRecordNo_;
+  row.No = nextRecordNo_;
   row.Time = time;
   row.text(TextField::Value) = reading.value;
   row.text(TextField::Unit) = reading.unit;
@@ -50,32 +50,32 @@ ReadingLogger::Outcome ReadingLogger::offer(const display::CurrentReading& readi
   row.text(TextField::I_Range) = reading.mode;
   table_.appendAdded(row);
 
-  ++NextRecordNo_;
-  LastLoggedValue_ = reading.value;
+  ++nextRecordNo_;
+  lastLoggedValue_ = reading.value;
   return Outcome::Logged;
 }
 
-bool ReadingLogger::RecordSITimeChange(std::string_view text) {
+bool ReadingLogger::setIntervalText(std::string_view text) {
   intervalText_ = text;
   const std::optional<std::int32_t> interval = intervalSeconds(text);
   if (!interval) {
     return false;
   }
-  SampleCountdown_ = *interval;
+  sampleCountdown_ = *interval;
   return true;
 }
 
-void ReadingLogger::SampInterTimeTimer() {
-  if (intervalOn_ && SampleCountdown_ > 0) {
-    --SampleCountdown_;
+void ReadingLogger::sampleTimerTick() {
+  if (intervalOn_ && sampleCountdown_ > 0) {
+    --sampleCountdown_;
   }
 }
 
-void ReadingLogger::ClearAll() {
+void ReadingLogger::clearAll() {
   if (table_.storedRowCount() != 0) {
     table_.clear();
   }
-  NextRecordNo_ = 1;
+  nextRecordNo_ = 1;
 }
 
 void ReadingLogger::holdReadings() { holding_ = true; }

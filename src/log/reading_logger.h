@@ -3,9 +3,9 @@
 // The rules that decide which of the decoder's readings become rows of the reading table: the
 // record limit, the sampling interval with its countdown, and the suppression of repeated values,
 // checked in that order. The window's check boxes and interval field feed their state in; this
-// class holds NextRecordNo, RecordLimit, LastLoggedValue and SampleCountdown.
+// class holds nextRecordNo, recordLimit, lastLoggedValue and sampleCountdown.
 
-#include "display/current_reading.h"
+#include "core/current_reading.h"
 #include "log/reading_table.h"
 
 #include <cstdint>
@@ -31,7 +31,7 @@ public:
 
   enum class Outcome {
     Logged,
-    OverLimit,        // RecordLimit < NextRecordNo
+    OverLimit,        // recordLimit < nextRecordNo
     Waiting,          // the sampling interval has not run out
     Repeated,         // the value equals the last logged one while repeats are off
     BadIntervalText,  // the interval text is no number: nothing logged
@@ -41,24 +41,24 @@ public:
   // `clock` gives the local time of day; by default the computer's.
   explicit ReadingLogger(ReadingTable& table, Clock clock = {});
 
-  // Offers `reading` for logging (mode is always 1). The reading is copied, so a caller may hand
+  // Offers `reading` for logging. The reading is copied, so a caller may hand
   // over views of texts that change afterwards.
-  Outcome INDataToTable(int mode, const display::CurrentReading& reading);
+  Outcome offerReading(const CurrentReading& reading);
 
   // The window's controls.
   void setRepeatAllowed(bool checked) { repeatAllowed_ = checked; }            // RepeatSet
   void setIntervalOn(bool checked) { intervalOn_ = checked; }                  // RecordSI
   bool intervalOn() const { return intervalOn_; }
-  // RecordSITimeChange: the countdown restarts with the new number. Returns false, keeping the
+  // setIntervalText: the countdown restarts with the new number. Returns false, keeping the
   // countdown, when the text is no number.
-  bool RecordSITimeChange(std::string_view text);
+  bool setIntervalText(std::string_view text);
   const std::string& intervalText() const { return intervalText_; }
-  // SampInterTimeTimer: one tick of the one-second timer.
-  void SampInterTimeTimer();
-  void setRecordLimit(std::int32_t limit) { RecordLimit_ = limit; }
+  // sampleTimerTick: one tick of the one-second timer.
+  void sampleTimerTick();
+  void setRecordLimit(std::int32_t limit) { recordLimit_ = limit; }
 
   // Clear All, after its message was shown: the table is emptied and numbering starts again at 1.
-  void ClearAll();
+  void clearAll();
 
   // While a long file operation runs, readings are kept in arrival order with their time and
   // offered to the rules once it has ended: none is lost, and none enters a table being read.
@@ -66,10 +66,10 @@ public:
   // Offers the kept readings; returns how many were logged.
   std::size_t releaseReadings();
 
-  std::int32_t NextRecordNo() const { return NextRecordNo_; }
-  std::int32_t RecordLimit() const { return RecordLimit_; }
-  const std::string& LastLoggedValue() const { return LastLoggedValue_; }
-  std::int32_t SampleCountdown() const { return SampleCountdown_; }
+  std::int32_t nextRecordNo() const { return nextRecordNo_; }
+  std::int32_t recordLimit() const { return recordLimit_; }
+  const std::string& lastLoggedValue() const { return lastLoggedValue_; }
+  std::int32_t sampleCountdown() const { return sampleCountdown_; }
 
 private:
   struct KeptReading {
@@ -77,7 +77,7 @@ private:
     TimeOfDay time;
   };
 
-  Outcome offer(const display::CurrentReading& reading, TimeOfDay time);
+  Outcome offer(const CurrentReading& reading, TimeOfDay time);
 
   ReadingTable& table_;
   Clock clock_;
@@ -87,10 +87,10 @@ private:
   bool holding_ = false;
   std::deque<KeptReading> kept_;
 
-  std::int32_t NextRecordNo_ = 1;
-  std::int32_t RecordLimit_ = kStartupRecordLimit;
-  std::string LastLoggedValue_;
-  std::int32_t SampleCountdown_ = 0;
+  std::int32_t nextRecordNo_ = 1;
+  std::int32_t recordLimit_ = kStartupRecordLimit;
+  std::string lastLoggedValue_;
+  std::int32_t sampleCountdown_ = 0;
 };
 
 }  // namespace qm::log

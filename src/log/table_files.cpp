@@ -46,7 +46,7 @@ TableFileFormat formatForFileName(const QString& fullName) {
   return fullName.mid(lastDot).toLower() == QLatin1String(".xml") ? TableFileFormat::DataPacket : TableFileFormat::Text;
 }
 
-std::vector<std::string_view> SplitBySeparator(std::string_view text, char separator) {
+std::vector<std::string_view> splitBySeparator(std::string_view text, char separator) {
   std::vector<std::string_view> pieces;
   forEachPiece(text, separator, [&pieces](std::string_view piece) {
     pieces.push_back(piece);
@@ -55,7 +55,7 @@ std::vector<std::string_view> SplitBySeparator(std::string_view text, char separ
   return pieces;
 }
 
-TableFileOutcome SaveTableToFile(const ReadingTable& table, const QString& fullName, const TimeOfDayFormat& timeFormat,
+TableFileOutcome saveTableToFile(const ReadingTable& table, const QString& fullName, const TimeOfDayFormat& timeFormat,
                                  const FileProgress& progress) {
   const TableFileFormat format = formatForFileName(fullName);
   QSaveFile file(fullName);
@@ -82,7 +82,7 @@ TableFileOutcome SaveTableToFile(const ReadingTable& table, const QString& fullN
   return {false, QStringLiteral("Cannot create file \"%1\". %2").arg(fullName, file.errorString())};
 }
 
-TableFileOutcome LoadTableFromFile(const QString& fullName, ReadingTable& table, const TimeOfDayFormat& timeFormat,
+TableFileOutcome loadTableFromFile(const QString& fullName, ReadingTable& table, const TimeOfDayFormat& timeFormat,
                                    const FileProgress& progress) {
   const FileBytes file(fullName);
   if (!file.readable()) {

@@ -29,7 +29,7 @@ TableFileFormat formatForFileName(const QString& fullName);
 
 // Cuts `text` at every `separator`: pieces in order, empty ones kept (a final separator gives an
 // empty last piece), and an empty text gives one empty piece.
-std::vector<std::string_view> SplitBySeparator(std::string_view text, char separator);
+std::vector<std::string_view> splitBySeparator(std::string_view text, char separator);
 
 // `message` is the text the window shows in its message box (for a failed load, in a box titled
 // "Error"); empty after a load that succeeded.
@@ -38,10 +38,10 @@ struct TableFileOutcome {
   QString message;
 };
 
-TableFileOutcome SaveTableToFile(const ReadingTable& table, const QString& fullName, const TimeOfDayFormat& timeFormat,
+TableFileOutcome saveTableToFile(const ReadingTable& table, const QString& fullName, const TimeOfDayFormat& timeFormat,
                                  const FileProgress& progress = {});
 
-TableFileOutcome LoadTableFromFile(const QString& fullName, ReadingTable& table, const TimeOfDayFormat& timeFormat,
+TableFileOutcome loadTableFromFile(const QString& fullName, ReadingTable& table, const TimeOfDayFormat& timeFormat,
                                    const FileProgress& progress = {});
 
 }  // namespace qm::log

@@ -7,7 +7,7 @@ namespace {
 
 namespace layout = display::layout;
 
-using Nibbles = std::array<std::uint8_t, display::kFrameTextLength>;
+using Nibbles = std::array<std::uint8_t, kFrameTextLength>;
 
 void setNibble(Nibbles& nibbles, std::size_t character, std::uint8_t value) { nibbles[character - 1] |= value; }
 

@@ -12,7 +12,7 @@
 
 namespace qm::sim {
 
-using Frame = std::array<std::uint8_t, display::kFrameBytes>;
+using Frame = std::array<std::uint8_t, kFrameBytes>;
 
 Frame encodeFrame(const DisplayImage& image);
 

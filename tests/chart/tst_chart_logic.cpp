@@ -25,7 +25,7 @@ namespace {
 // The four navigation buttons as "+" (enabled) or "-": First, Previous, Next, Last.
 QString shown(const NavigationButtons& buttons) {
   QString text;
-  for (const bool enabled : {buttons.BtFirst, buttons.BTPrevious, buttons.BtNext, buttons.BTlast}) {
+  for (const bool enabled : {buttons.firstPageButton_, buttons.previousPageButton_, buttons.nextPageButton_, buttons.lastPageButton_}) {
     text += enabled ? u'+' : u'-';
   }
   return text;
@@ -35,10 +35,10 @@ QString shown(const NavigationButtons& buttons) {
 void navigate(ChartPager& pager, const QString& commands, std::size_t points) {
   for (const QChar command : commands) {
     switch (command.unicode()) {
-      case 'F': pager.BtFirstClick(points); break;
-      case 'P': pager.BTPreviousClick(points); break;
-      case 'N': pager.BtNextClick(points); break;
-      case 'L': pager.BTlastClick(points); break;
+      case 'F': pager.goToFirstPage(points); break;
+      case 'P': pager.goToPreviousPage(points); break;
+      case 'N': pager.goToNextPage(points); break;
+      case 'L': pager.goToLastPage(points); break;
       default: QFAIL("unknown command");
     }
   }

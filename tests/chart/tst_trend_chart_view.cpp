@@ -82,7 +82,7 @@ public:
     chart_ = new TrendChartView(window_.get());
     chart_->setGeometry(18, 300, 361, 209);
     chart_->setPrompts({[this](const QString& text) { information_.append(text); },
-                        [this](const QString& text) { errors_.append(text); }});
+                       [this](const QString& text) { errors_.append(text); }});
     chart_->setSnapshotFolder(folder_.path() + QLatin1Char('/'));
   }
 
@@ -137,7 +137,7 @@ private slots:
     QCOMPARE(pointsOf(chart), (QList<QPointF>{{3, 7}, {5, -20}}));
 
     // The chart's own Clear empties it until the next reading arrives.
-    chart.BtNewClick();
+    chart.clearChart();
     QCOMPARE(pointsOf(chart), QList<QPointF>());
     QCOMPARE(drawnPoints(chart).size(), 1);  // the sample point, never among readings
     table.appendAdded(reading(6, "8"));
@@ -257,7 +257,7 @@ private slots:
     QTest::mouseClick(enlarge, Qt::LeftButton);
     QCOMPARE(fixture.window().frameGeometry().height(), enlargedWindowHeight);
     QCOMPARE(fixture.chart().geometry(), QRect(2, 30, 619, enlargedWindowHeight - 90));
-    QCOMPARE(fixture.chart().ChartNormalBounds(), normal);
+    QCOMPARE(fixture.chart().normalBounds(), normal);
     QVERIFY(enlarge->isHidden());
     QVERIFY(!restore->isHidden());
 
@@ -300,10 +300,10 @@ private slots:
     fixture.chart().followTable(table, ".");
     const QDateTime at(QDate(2024, 12, 24), QTime(15, 30));
     fixture.chart().setClock([at] { return at; });
-    fixture.chart().BtSaveClick();
-    fixture.chart().BtSaveClick();  // the same minute and page: replaced
-    fixture.chart().BtNextClick();
-    fixture.chart().BtSaveClick();
+    fixture.chart().savePageSnapshot();
+    fixture.chart().savePageSnapshot();  // the same minute and page: replaced
+    fixture.chart().goToNextPage();
+    fixture.chart().savePageSnapshot();
     QCOMPARE(QDir(fixture.folder()).entryList(QDir::Files),
              (QStringList{"2412241530page1.bmp", "2412241530page2.bmp"}));
   }
@@ -329,7 +329,7 @@ private slots:
   void wholeSnapshot_data() {
     QTest::addColumn<int>("nextRecordNo");
     QTest::newRow("logged readings") << 251;
-    QTest::newRow("rows of a text load, which NextRecordNo does not count") << 1;
+    QTest::newRow("rows of a text load, which nextRecordNo does not count") << 1;
     QTest::newRow("fewer points than logged") << 400;
   }
   void wholeSnapshot() {
@@ -342,7 +342,7 @@ private slots:
     fixture.chart().followTable(table, ".");
     fixture.chart().setNextRecordNoSource([nextRecordNo] { return nextRecordNo; });
     fixture.chart().setClock([] { return QDateTime(QDate(2024, 12, 24), QTime(15, 30)); });
-    fixture.chart().BTlastClick();
+    fixture.chart().goToLastPage();
     // While the confirmation shows, the chart still shows what the picture holds.
     QString confirmation;
     qsizetype pointsInPicture = 0;
@@ -352,7 +352,7 @@ private slots:
                                 },
                                 [](const QString& text) { QFAIL(qPrintable(text)); }});
 
-    fixture.chart().SavepictureClick();
+    fixture.chart().saveWholeSnapshot();
     const QString path = QDir::toNativeSeparators(fixture.folder() + "2412241530Fullpage.bmp");
     QCOMPARE(confirmation, "graphic has saved on " + path);
     QVERIFY(QFileInfo::exists(path));
@@ -372,7 +372,7 @@ private slots:
     fixture.chart().setSnapshotFolder(missing);
 
     // No folder: the error names it, nothing is confirmed, and the page size comes back.
-    fixture.chart().SavepictureClick();
+    fixture.chart().saveWholeSnapshot();
     QCOMPARE(fixture.takeInformation(), QStringList());
     const QStringList errors = fixture.takeErrors();
     QCOMPARE(errors.size(), 1);
@@ -386,7 +386,7 @@ private slots:
     fixture.chart().setSnapshotFolder(fixture.folder());
     fixture.control<QLineEdit>("Maxrecord")->clear();
     QCOMPARE(fixture.takeErrors(), QStringList{"'' is not a valid integer value"});
-    fixture.chart().SavepictureClick();
+    fixture.chart().saveWholeSnapshot();
     QCOMPARE(fixture.takeInformation().size(), 1);
     QCOMPARE(fixture.takeErrors(), QStringList{"'' is not a valid integer value"});
     QCOMPARE(fixture.chart().pageSize(), 1);

@@ -1,8 +1,9 @@
-// A headless logger keeps its link up across device changes: what HidSession::superviseLink does
+// A headless logger keeps its link up across device changes: what ReconnectPolicy::superviseLink does
 // when the cable is unplugged and plugged again, when another device comes and goes, when reads
 // fail for a while, and when the watchdog drops the link.
 
-#include "cli/hid_session.h"
+#include "cli/reconnect_policy.h"
+#include "meter/live_meter.h"
 #include "link/virtual_bus_fixture.h"
 #include "sim/virtual_hid_bus.h"
 
@@ -10,8 +11,8 @@
 
 #include <sstream>
 
-using qm::cli::HidSession;
-using LinkState = HidSession::LinkState;
+using qm::cli::ReconnectPolicy;
+using LinkState = ReconnectPolicy::LinkState;
 using qm::sim::VirtualCable;
 using qm::sim::VirtualDeviceDescription;
 
@@ -34,15 +35,18 @@ struct Logger {
     auto ownedBus = std::make_unique<qm::sim::VirtualHidBus>();
     bus = ownedBus.get();
     bus->plug(std::move(cable));
-    session = std::make_unique<HidSession>(std::move(ownedBus), [this](std::string_view) { ++frames; }, messages);
-    session->connection().Panel2Click();
+    meter = std::make_unique<qm::meter::LiveMeter>(std::move(ownedBus));
+    meter->frameHold().setHoldLength(std::chrono::milliseconds(0));
+    QObject::connect(meter.get(), &qm::meter::LiveMeter::frameDecoded, [this] { ++frames; });
+    policy = std::make_unique<ReconnectPolicy>(*meter, messages);
+    meter->connectCable();
   }
 
   // Runs the event loop, supervising the link as the logger's watchdog does, until `done` holds.
   template <typename Predicate>
   bool superviseUntil(Predicate done) {
     return runUntil([&] {
-      state = session->superviseLink();
+      state = policy->superviseLink();
       return done();
     });
   }
@@ -53,7 +57,8 @@ struct Logger {
   int frames = 0;
   LinkState state = LinkState::Reading;
   qm::sim::VirtualHidBus* bus = nullptr;
-  std::unique_ptr<HidSession> session;
+  std::unique_ptr<qm::meter::LiveMeter> meter;
+  std::unique_ptr<ReconnectPolicy> policy;
 };
 
 // Whether `lines` holds `expected` in that order, other lines between them.
@@ -172,12 +177,12 @@ private slots:
   // A silent meter is no unplug: the watchdog's drop ends the logger instead of a wait.
   void watchdogDropEndsTheLink() {
     Logger logger(qm::sim::usbToSerialCable(kCablePath, std::make_shared<qm::sim::ScriptedReports>()));
-    QCOMPARE(logger.session->superviseLink(), LinkState::Reading);
-    logger.session->reassembler().setEmptyReportCount(qm::link::kSilentReportLimit);
+    QCOMPARE(logger.policy->superviseLink(), LinkState::Reading);
+    logger.meter->reassembler().setEmptyReportCount(qm::link::kSilentReportLimit);
     for (int tick = 0; tick < 3; ++tick) {
-      logger.session->connection().ConTimerTimer();
+      logger.meter->connection().watchdogTick();
     }
-    QCOMPARE(logger.session->superviseLink(), LinkState::Ended);
+    QCOMPARE(logger.policy->superviseLink(), LinkState::Ended);
     QVERIFY(logger.said(text(qm::link::kMeterNotReadyMessage)));
   }
 };

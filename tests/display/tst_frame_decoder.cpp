@@ -22,7 +22,7 @@ std::set<std::string_view> litNames(const PanelState& panel) {
   return names;
 }
 
-// A decoder over its own panel, counting the log requests it makes.
+// A decoder over its own panel, counting the frames that offered a reading for logging.
 struct Fixture {
   PanelState panel = PanelState::startupLook();
   FrameDecoder decoder{panel};
@@ -30,10 +30,11 @@ struct Fixture {
 
   explicit Fixture(std::string_view separator = ".") {
     decoder.setDecimalSeparator(separator);
-    decoder.setLogRequest([this] { ++logRequests; });
   }
   Fixture& decode(const std::string& frame) {
-    decoder.ShowData840(frame);
+    if (decoder.decodeFrame(frame)) {
+      ++logRequests;
+    }
     return *this;
   }
 };
@@ -47,10 +48,10 @@ private slots:
   void hexDigitValue() {
     const std::string hex = "0123456789ABCDEF";
     for (int i = 0; i < 16; ++i) {
-      QCOMPARE(HexDigitValue(hex[static_cast<std::size_t>(i)]), i);
+      QCOMPARE(qm::display::hexDigitValue(hex[static_cast<std::size_t>(i)]), i);
     }
     for (const char other : {'a', 'f', 'G', ' ', '\0', '/', ':'}) {
-      QCOMPARE(HexDigitValue(other), -1);
+      QCOMPARE(qm::display::hexDigitValue(other), -1);
     }
   }
 
@@ -85,16 +86,16 @@ private slots:
     QFETCH(QString, code);
     QFETCH(QString, expected);
     const std::string text = code.toStdString();
-    const DigitCode result = tableB ? DecodeDigitB(text) : DecodeDigitA(text);
+    const DigitCode result = tableB ? decodeDigitTableB(text) : decodeDigitTableA(text);
     QCOMPARE(QString("%1%2").arg(result.shown).arg(result.mark), expected);
   }
 
   void startupValues() {
     Fixture f;
-    QCOMPARE(bytes(f.decoder.CurrentValue()), QByteArray("0000"));
-    QCOMPARE(bytes(f.decoder.CurrentUnit()), QByteArray());
-    QCOMPARE(bytes(f.decoder.CurrentFunction()), QByteArray("IR:500V 20G\xA6\xB8"));
-    QCOMPARE(bytes(f.decoder.CurrentMode()), QByteArray("40.0A"));
+    QCOMPARE(bytes(f.decoder.currentValue()), QByteArray("0000"));
+    QCOMPARE(bytes(f.decoder.currentUnit()), QByteArray());
+    QCOMPARE(bytes(f.decoder.currentFunction()), QByteArray("IR:500V 20G\xA6\xB8"));
+    QCOMPARE(bytes(f.decoder.currentMode()), QByteArray("40.0A"));
   }
 
   void mainValue_data() {
@@ -139,7 +140,7 @@ private slots:
       frame.bits(8, 4);
     }
     f.decode(frame);
-    QCOMPARE(bytes(f.decoder.CurrentValue()), value);
+    QCOMPARE(bytes(f.decoder.currentValue()), value);
     QCOMPARE(f.logRequests, 1);
     for (const QString& e : lit) {
       QVERIFY2(f.panel.isLit(*elementByName(e.toStdString())), qPrintable(e));
@@ -170,7 +171,7 @@ private slots:
       frame.bits(8, 4);
     }
     f.decode(frame);
-    QCOMPARE(bytes(f.decoder.CurrentValue()), value);
+    QCOMPARE(bytes(f.decoder.currentValue()), value);
     QCOMPARE(f.logRequests, 0);
     QVERIFY(!f.panel.isLit(Digit::LabelA) && !f.panel.isLit(Digit::LabelD));
   }
@@ -185,7 +186,7 @@ private slots:
     QVERIFY(f.panel.isLit(Digit::LabelA));
     QCOMPARE(f.panel.digitText(Digit::LabelB), '2');
     QVERIFY(!f.panel.isLit(PanelElement::Point2));
-    QCOMPARE(bytes(f.decoder.CurrentValue()), QByteArray(""));
+    QCOMPARE(bytes(f.decoder.currentValue()), QByteArray(""));
     QCOMPARE(f.logRequests, 2);
 
     // The flag alone in table B is no pattern either: the digit and its NG sign stay as they were.
@@ -279,35 +280,35 @@ private slots:
       QVERIFY2(!f.panel.isLit(*elementByName(e.toStdString())), qPrintable(e));
     }
     QVERIFY(f.panel.isLit(*elementByName(digit.toStdString())));
-    QCOMPARE(bytes(f.decoder.CurrentValue()), QByteArray(""));
+    QCOMPARE(bytes(f.decoder.currentValue()), QByteArray(""));
   }
 
   void functionAndUnit() {
     Fixture f;
     // DC and AC together: AC is read last, the bar graph goes, the test-voltage rules are skipped.
     f.decode(FrameBuilder().bits(8, 3).testVoltageDigit(1, codeB::k1).testVoltageDigit(2, codeB::k0));
-    QCOMPARE(bytes(f.decoder.CurrentFunction()), QByteArray("ACV  600V"));
+    QCOMPARE(bytes(f.decoder.currentFunction()), QByteArray("ACV  600V"));
     QVERIFY(!f.panel.isLit(PanelElement::KD));
     f.decode(FrameBuilder().bits(8, 1));
-    QCOMPARE(bytes(f.decoder.CurrentFunction()), QByteArray("DCV  600V"));
+    QCOMPARE(bytes(f.decoder.currentFunction()), QByteArray("DCV  600V"));
     // A frame without DC or AC shows the bar graph again and keeps the function without a match.
     f.decode(FrameBuilder().testVoltageDigit(1, codeB::k0).testVoltageDigit(2, codeB::k2));
     QVERIFY(f.panel.isLit(PanelElement::KD));
-    QCOMPARE(bytes(f.decoder.CurrentFunction()), QByteArray("DCV  600V"));
+    QCOMPARE(bytes(f.decoder.currentFunction()), QByteArray("DCV  600V"));
 
     // Unit bits: the higher bit wins, no bit keeps the last unit.
     f.decode(FrameBuilder().bits(29, 3));
-    QCOMPARE(bytes(f.decoder.CurrentUnit()), QByteArray("\xA6\xB8"));
+    QCOMPARE(bytes(f.decoder.currentUnit()), QByteArray("\xA6\xB8"));
     QVERIFY(f.panel.isLit(PanelElement::Labv) && f.panel.isLit(PanelElement::Labo));
     f.decode(FrameBuilder().bits(29, 0xF));
-    QCOMPARE(bytes(f.decoder.CurrentUnit()), QByteArray("G\xA6\xB8"));
+    QCOMPARE(bytes(f.decoder.currentUnit()), QByteArray("G\xA6\xB8"));
     f.decode(FrameBuilder().bits(29, 4));
-    QCOMPARE(bytes(f.decoder.CurrentUnit()), QByteArray("M\xA6\xB8"));
+    QCOMPARE(bytes(f.decoder.currentUnit()), QByteArray("M\xA6\xB8"));
     f.decode(FrameBuilder());
-    QCOMPARE(bytes(f.decoder.CurrentUnit()), QByteArray("M\xA6\xB8"));
+    QCOMPARE(bytes(f.decoder.currentUnit()), QByteArray("M\xA6\xB8"));
     // TΩ sets no unit text.
     f.decode(FrameBuilder().valueDigit(4, codeA::k1 | codeA::kFlag));
-    QCOMPARE(bytes(f.decoder.CurrentUnit()), QByteArray("M\xA6\xB8"));
+    QCOMPARE(bytes(f.decoder.currentUnit()), QByteArray("M\xA6\xB8"));
   }
 
   void mode_data() {
@@ -342,7 +343,7 @@ private slots:
       frame.testVoltageDigit(3, codeB::k0 | codeB::kFlag);
     }
     f.decode(frame);
-    QCOMPARE(bytes(f.decoder.CurrentMode()), mode);
+    QCOMPARE(bytes(f.decoder.currentMode()), mode);
   }
 
   void insulationFunction_data() {
@@ -367,7 +368,7 @@ private slots:
       frame.testVoltageDigit(i + 1, digits[i]);
     }
     f.decode(frame);
-    QCOMPARE(bytes(f.decoder.CurrentFunction()), function);
+    QCOMPARE(bytes(f.decoder.currentFunction()), function);
   }
 
   // A blanked digit keeps its text, and the rules read texts of dark digits too.
@@ -376,7 +377,7 @@ private slots:
     f.decode(FrameBuilder().testVoltageDigit(1, codeB::k2).testVoltageDigit(2, codeB::k0));
     f.decode(FrameBuilder().testVoltageDigit(1, 0).testVoltageDigit(2, codeB::k5));
     QVERIFY(!f.panel.isLit(Digit::Label3));
-    QCOMPARE(bytes(f.decoder.CurrentFunction()), QByteArray("IR:2500 100G\xA6\xB8"));
+    QCOMPARE(bytes(f.decoder.currentFunction()), QByteArray("IR:2500 100G\xA6\xB8"));
   }
 
   void frameEnd_data() {
@@ -399,12 +400,12 @@ private slots:
     f.panel.darken(PanelElement::CONok);
     f.panel.light(PanelElement::CONokN);
     f.panel.darken(PanelElement::rsUSB);
-    f.decoder.ShowData840(text.toStdString());
+    f.decode(text.toStdString());
     // Every call lights the link icon and resets value and mode, decoded or not.
     QVERIFY(f.panel.isLit(PanelElement::CONok) && !f.panel.isLit(PanelElement::CONokN));
     QVERIFY(f.panel.isLit(PanelElement::rsUSB));
-    QCOMPARE(bytes(f.decoder.CurrentMode()), QByteArray("Continuous"));
-    QCOMPARE(bytes(f.decoder.CurrentValue()), decoded ? QByteArray("7") : QByteArray(""));
+    QCOMPARE(bytes(f.decoder.currentMode()), QByteArray("Continuous"));
+    QCOMPARE(bytes(f.decoder.currentValue()), decoded ? QByteArray("7") : QByteArray(""));
     QCOMPARE(f.logRequests, decoded ? 1 : 0);
     // A frame that is not decoded leaves the start-up look alone.
     QCOMPARE(f.panel.isLit(PanelElement::bar30), !decoded);
@@ -413,7 +414,7 @@ private slots:
 
   void dispInitDarkensExactlyItsSet() {
     PanelState panel = PanelState::startupLook();
-    panel.DispInit();
+    panel.darkenIndicators();
     const std::set<std::string_view> lit = litNames(panel);
     const std::set<std::string_view> expected = {"LabelA", "LabelB", "LabelC",  "LabelD",  "Label3",
                                                  "Label7", "Label10", "Label9", "H_Time1", "H_Time2",

@@ -146,7 +146,7 @@ private slots:
   void showStateFollowsTheState() {
     MeterPanel panel;
     PanelState reading = PanelState::startupLook();
-    reading.DispInit();
+    reading.darkenIndicators();
     for (const PanelElement e : {PanelElement::Point1, PanelElement::labdc, PanelElement::Shape1, PanelElement::Labv,
                                  PanelElement::bar2, PanelElement::T_dPoint1, PanelElement::CONok}) {
       reading.light(e);

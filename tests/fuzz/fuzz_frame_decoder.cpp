@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::size_t start = 0;
   while (start <= input.size()) {
     const std::size_t end = std::min(input.find('\n', start), input.size());
-    decoder.ShowData840(input.substr(start, end - start));
+    decoder.decodeFrame(input.substr(start, end - start));
     start = end + 1;
   }
   return 0;

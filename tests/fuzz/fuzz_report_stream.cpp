@@ -13,17 +13,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   qm::display::FrameDecoder decoder(panel);
   decoder.setDecimalSeparator(",");
   int logRequests = 0;
-  decoder.setLogRequest([&] { ++logRequests; });
-  qm::link::ReportReassembler reassembler([&](std::string_view frameText) { decoder.ShowData840(frameText); });
+  qm::link::ReportReassembler reassembler([&](std::string_view frameText) {
+    if (decoder.decodeFrame(frameText)) {
+      ++logRequests;
+    }
+  });
 
   std::size_t at = 0;
   while (at < size) {
     const std::size_t length = std::min<std::size_t>(data[at] & 0x1F, size - at - 1);
-    reassembler.Read310(0, data + at + 1, static_cast<std::uint16_t>(length));
+    reassembler.addReport(0, data + at + 1, static_cast<std::uint16_t>(length));
     at += 1 + length;
   }
   // Whatever came in, the reading texts stay within what the display can show.
-  if (decoder.CurrentValue().size() > 1 + 4 + 3 * 1) {
+  if (decoder.currentValue().size() > 1 + 4 + 3 * 1) {
     __builtin_trap();
   }
   return 0;

@@ -12,24 +12,30 @@ namespace {
 
 const std::vector<std::uint8_t> kLineSettings(kLineSettingsReport.begin(), kLineSettingsReport.end());
 
-// The link as the main window holds it: a bus, the controller, the reassembler and the connection,
-// with the messages and link-icon changes recorded instead of shown.
+using State = CableConnection::State;
+
+QString latin1(std::string_view text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
+
+// The link as the live meter holds it: a bus, the controller, the reassembler and the connection,
+// with the messages, history lines and link-icon changes recorded instead of shown.
 struct Link {
   VirtualHidBus bus;
-  std::unique_ptr<THidDeviceController> controller;
+  std::unique_ptr<HidDeviceController> controller;
   int frames = 0;
   ReportReassembler reassembler{[this](std::string_view) { ++frames; }};
   QStringList messages;
+  QStringList history;
   int iconDarkened = 0;
   std::unique_ptr<CableConnection> connection;
 
   void start() {
-    controller = std::make_unique<THidDeviceController>(bus);
+    controller = std::make_unique<HidDeviceController>(bus);
     connection = std::make_unique<CableConnection>(*controller, bus, reassembler,
                                                    CableConnection::Hooks{
-                                                       [this](std::string_view m) { messages << QString::fromLatin1(m.data(), static_cast<qsizetype>(m.size())); },
+                                                       [this](std::string_view m) { messages << latin1(m); },
                                                        [this] { ++iconDarkened; },
                                                        {},
+                                                       [this](std::string_view line) { history << latin1(line); },
                                                    });
     connection->attach();
   }
@@ -40,21 +46,21 @@ struct Link {
 
   QStringList captions() const {
     QStringList list;
-    for (const auto& entry : connection->DevListBox()) {
-      list << QString::fromStdString(entry.caption);
+    for (const auto& entry : connection->devices()) {
+      list << QString::fromStdString(entry.name);
     }
     return list;
   }
   QString selected() const {
-    const auto index = connection->selectedEntry();
-    return index ? QString::fromStdString(connection->DevListBox()[*index].caption) : QString();
+    const auto index = connection->cableIndex();
+    return index ? QString::fromStdString(connection->devices()[*index].name) : QString();
   }
-  QString caption() const { return QString::fromLatin1(connection->Panel2Caption().data(), static_cast<qsizetype>(connection->Panel2Caption().size())); }
-  bool reading() const { return connection->CurrentDevice() != nullptr && connection->CurrentDevice()->isReading(); }
+  State state() const { return connection->state(); }
+  bool reading() const { return connection->currentDevice() != nullptr && connection->currentDevice()->isReading(); }
   // Watchdog ticks until its next check has run.
   void tickToCheck() {
     for (int i = 0; i < 3; ++i) {
-      connection->ConTimerTimer();
+      connection->watchdogTick();
     }
   }
 };
@@ -78,28 +84,26 @@ private slots:
     link.start();
     QCOMPARE(link.captions(), (QStringList{"USB Keyboard", "USB to Serial", "Device VID=1BCF PID=0005"}));
     QCOMPARE(link.selected(), QString("USB to Serial"));
-    QCOMPARE(link.caption(), QString("CONNECT"));
-    QCOMPARE(link.connection->PortKind(), std::int8_t{5});
+    QCOMPARE(link.state(), State::Disconnected);
+    QCOMPARE(link.connection->portKind(), std::int8_t{5});
   }
 
   void connectAndDisconnect() {
     Link link;
     link.bus.plug(qm::sim::usbToSerialCable("sim://cable", fastCable()));
     link.start();
-    link.connection->Panel2Click();
-    QCOMPARE(link.caption(), QString("DISCONNECT"));
-    QVERIFY(link.connection->USBCon());
-    QVERIFY(!link.connection->ComSetEnabled());
-    QCOMPARE(link.bus.featureReports("sim://cable"), std::vector<std::vector<std::uint8_t>>{kLineSettings});
-    QCOMPARE(QString::fromStdString(link.connection->HistoryListBox().back()), QString("00 60 09 00 00 03 00 00 00 00 "));
+    link.connection->toggleConnection();
+    QCOMPARE(link.state(), State::Connected);
+    QVERIFY(link.connection->isConnected());
+        QCOMPARE(link.bus.featureReports("sim://cable"), std::vector<std::vector<std::uint8_t>>{kLineSettings});
+    QCOMPARE(link.history.back(), QString("00 60 09 00 00 03 00 00 00 00 "));
     QVERIFY(link.reading());
     QVERIFY(runUntil([&] { return link.frames > 0; }));  // the simulated meter's frames come through whole
 
-    link.connection->Panel2Click();
-    QCOMPARE(link.caption(), QString("CONNECT"));
-    QVERIFY(!link.connection->USBCon());
-    QVERIFY(link.connection->ComSetEnabled());
-    QVERIFY(!link.connection->DevListBox()[0].device->isReading());
+    link.connection->toggleConnection();
+    QCOMPARE(link.state(), State::Disconnected);
+    QVERIFY(!link.connection->isConnected());
+        QVERIFY(!link.connection->devices()[0].device->isReading());
     QCOMPARE(link.bus.featureReports("sim://cable").size(), std::size_t{2});
     QVERIFY(link.messages.isEmpty());
   }
@@ -108,10 +112,10 @@ private slots:
     Link link;
     link.bus.plug(keyboard());
     link.start();
-    link.connection->Panel2Click();
+    link.connection->toggleConnection();
     QCOMPARE(link.messages, QStringList{"USB interface cable is not securely connected, please check and re-try."});
-    QCOMPARE(link.caption(), QString("CONNECT"));
-    QVERIFY(!link.connection->USBCon());
+    QCOMPARE(link.state(), State::Disconnected);
+    QVERIFY(!link.connection->isConnected());
     QVERIFY(link.bus.featureReports("sim://keyboard").empty());
   }
 
@@ -122,8 +126,8 @@ private slots:
     link.bus.plug(cable);
     link.start();
     QCOMPARE(link.selected(), QString("USB to Serial"));
-    link.connection->Panel2Click();
-    QCOMPARE(link.caption(), QString("CONNECT"));
+    link.connection->toggleConnection();
+    QCOMPARE(link.state(), State::Disconnected);
     QVERIFY(link.messages.isEmpty());
   }
 
@@ -132,10 +136,10 @@ private slots:
     link.bus.plug(qm::sim::usbToSerialCable("sim://cable", fastCable()));
     link.bus.setRefusesFeatureReports("sim://cable", true);
     link.start();
-    link.connection->Panel2Click();
-    QCOMPARE(link.caption(), QString("DISCONNECT"));
+    link.connection->toggleConnection();
+    QCOMPARE(link.state(), State::Connected);
     QVERIFY(link.messages.isEmpty());
-    QCOMPARE(QString::fromStdString(link.connection->HistoryListBox().back()), QString("00 60 09 00 00 03 00 00 00 00 "));
+    QCOMPARE(link.history.back(), QString("00 60 09 00 00 03 00 00 00 00 "));
   }
 
   void cableSelection_data() {
@@ -158,7 +162,7 @@ private slots:
     }
     link.start();
     QCOMPARE(link.captions(), captions);
-    const auto index = link.connection->selectedEntry();
+    const auto index = link.connection->cableIndex();
     QCOMPARE(index ? static_cast<int>(*index) : -1, selected);
   }
 
@@ -168,54 +172,51 @@ private slots:
     auto reports = std::make_shared<ScriptedReports>();
     link.bus.plug(qm::sim::usbToSerialCable("sim://cable", reports));
     link.start();
-    link.connection->Panel2Click();
+    link.connection->toggleConnection();
     for (int i = 0; i < 1899; ++i) {
       reports->push({0, 0xF0, 0, 0, 0, 0, 0, 0, 0});
     }
-    QVERIFY(runUntil([&] { return link.reassembler.EmptyReportCount() == 1899; }));
+    QVERIFY(runUntil([&] { return link.reassembler.emptyReportCount() == 1899; }));
     link.tickToCheck();
-    QCOMPARE(link.caption(), QString("DISCONNECT"));
+    QCOMPARE(link.state(), State::Connected);
     QVERIFY(link.messages.isEmpty());
     QCOMPARE(link.iconDarkened, 1);
 
     reports->push({0, 0xF0, 0, 0, 0, 0, 0, 0, 0});
-    QVERIFY(runUntil([&] { return link.reassembler.EmptyReportCount() == 1900; }));
-    link.connection->ConTimerTimer();
-    link.connection->ConTimerTimer();
+    QVERIFY(runUntil([&] { return link.reassembler.emptyReportCount() == 1900; }));
+    link.connection->watchdogTick();
+    link.connection->watchdogTick();
     QVERIFY(link.messages.isEmpty());
-    link.connection->ConTimerTimer();
+    link.connection->watchdogTick();
     QCOMPARE(link.messages, QStringList{"USB interface cable is securely connected, please check if the meter is ready."});
-    QCOMPARE(link.caption(), QString("CONNECT"));
-    QCOMPARE(link.connection->Panel2Colour(), CableConnection::CaptionColour::Yellow);
-    QVERIFY(!link.connection->USBCon());
-    QVERIFY(!link.connection->ComSetEnabled());
+    QCOMPARE(link.state(), State::DroppedForSilence);
+    QVERIFY(!link.connection->isConnected());
     QVERIFY(!link.reading());
-    QCOMPARE(link.reassembler.EmptyReportCount(), 0);
+    QCOMPARE(link.reassembler.emptyReportCount(), 0);
     QCOMPARE(link.iconDarkened, 2);
 
-    // Clicking the yellow CONNECT connects again, in black.
-    link.connection->Panel2Click();
-    QCOMPARE(link.caption(), QString("DISCONNECT"));
-    QCOMPARE(link.connection->Panel2Colour(), CableConnection::CaptionColour::Black);
+    // Clicking the yellow CONNECT connects again.
+    link.connection->toggleConnection();
+    QCOMPARE(link.state(), State::Connected);
   }
 
   void anotherDeviceArrivesWhileConnected() {
     Link link;
     link.bus.plug(qm::sim::usbToSerialCable("sim://cable", fastCable()));
     link.start();
-    link.connection->Panel2Click();
+    link.connection->toggleConnection();
     QVERIFY(runUntil([&] { return link.frames > 0; }));
     link.bus.plug(keyboard());
     QTRY_COMPARE(link.captions().size(), 2);
-    QCOMPARE(link.connection->HistoryListBox().back(), std::string("Arrival of USB Keyboard"));
-    QCOMPARE(link.caption(), QString("DISCONNECT"));
-    QVERIFY(link.connection->USBCon());
-    for (const auto& entry : link.connection->DevListBox()) {
+    QCOMPARE(link.history.back(), QString("Arrival of USB Keyboard"));
+    QCOMPARE(link.state(), State::Connected);
+    QVERIFY(link.connection->isConnected());
+    for (const auto& entry : link.connection->devices()) {
       QVERIFY(!entry.device->isReading());
     }
     // Disconnect and connect: reading resumes.
-    link.connection->Panel2Click();
-    link.connection->Panel2Click();
+    link.connection->toggleConnection();
+    link.connection->toggleConnection();
     QVERIFY(link.reading());
     link.frames = 0;
     QVERIFY(runUntil([&] { return link.frames > 0; }));
@@ -225,15 +226,15 @@ private slots:
     Link link;
     link.bus.plug(qm::sim::usbToSerialCable("sim://cable", fastCable()));
     link.start();
-    link.connection->Panel2Click();
+    link.connection->toggleConnection();
     link.bus.unplug("sim://cable");
-    QTRY_VERIFY(link.connection->DevListBox().empty());
-    QCOMPARE(link.connection->HistoryListBox().back(), std::string("Removal of USB to Serial"));
+    QTRY_VERIFY(link.connection->devices().empty());
+    QCOMPARE(link.history.back(), QString("Removal of USB to Serial"));
     QVERIFY(link.messages.isEmpty());
-    QCOMPARE(link.caption(), QString("DISCONNECT"));
-    link.connection->Panel2Click();
+    QCOMPARE(link.state(), State::Connected);
+    link.connection->toggleConnection();
     QCOMPARE(link.messages, QStringList{"USB interface cable is not securely connected, please check and re-try."});
-    QCOMPARE(link.caption(), QString("CONNECT"));
+    QCOMPARE(link.state(), State::Disconnected);
     QCOMPARE(link.bus.featureReports("sim://cable").size(), std::size_t{1});
   }
 
@@ -241,38 +242,24 @@ private slots:
     Link link;
     link.bus.plug(qm::sim::usbToSerialCable("sim://cable", fastCable()));
     link.start();
-    link.connection->Panel2Click();
+    link.connection->toggleConnection();
     link.bus.setReadsFail("sim://cable", true);
-    QTRY_COMPARE(link.connection->HistoryListBox().back(),
-                 std::string("READ ERROR: A device attached to the system is not functioning. (1F)"));
+    QTRY_COMPARE(link.history.back(),
+                 QString("READ ERROR: A device attached to the system is not functioning. (1F)"));
     QVERIFY(link.messages.isEmpty());
   }
 
-  void portKinds() {
+  void onlyTheUsbPortKindConnects() {
     Link link;
     link.bus.plug(qm::sim::usbToSerialCable("sim://cable", fastCable()));
     link.start();
-    QVERIFY(link.connection->comChecked(1));
-    link.connection->Panel1Click();  // from USB to COM1
-    QCOMPARE(link.connection->PortKind(), std::int8_t{1});
-    QCOMPARE(link.connection->Panel1Caption(), std::string_view("COM1"));
-    link.connection->Panel1Click();
-    QCOMPARE(link.connection->PortKind(), std::int8_t{2});
-    QVERIFY(link.connection->comChecked(2) && !link.connection->comChecked(1));
-    // With a COM kind, CONNECT does nothing.
-    link.connection->Panel2Click();
-    QCOMPARE(link.caption(), QString("CONNECT"));
+    link.connection->setPortKind(2);
+    link.connection->toggleConnection();
+    QCOMPARE(link.state(), State::Disconnected);
     QVERIFY(link.bus.featureReports("sim://cable").empty());
-    link.connection->Panel1Click();
-    link.connection->Panel1Click();
-    link.connection->Panel1Click();
-    QCOMPARE(link.connection->PortKind(), std::int8_t{5});
-    QCOMPARE(link.connection->Panel1Caption(), std::string_view("USB"));
-    QVERIFY(link.connection->usbChecked());
-    link.connection->Panel2Click();
-    QCOMPARE(link.caption(), QString("DISCONNECT"));
-    link.connection->Panel1Click();  // ignored while connected
-    QCOMPARE(link.connection->PortKind(), std::int8_t{5});
+    link.connection->setPortKind(kUsbPortKind);
+    link.connection->toggleConnection();
+    QCOMPARE(link.state(), State::Connected);
   }
 
   // Many connects and disconnects against a cable that streams as fast as it is read.
@@ -281,17 +268,17 @@ private slots:
     link.bus.plug(qm::sim::usbToSerialCable("sim://cable", fastCable()));
     link.start();
     for (int round = 0; round < 200; ++round) {
-      link.connection->Panel2Click();
+      link.connection->toggleConnection();
       QVERIFY(link.reading());
       processEvents();
-      link.connection->Panel2Click();
+      link.connection->toggleConnection();
       QVERIFY(!link.reading());
       const int frames = link.frames;
       processEvents();
       QCOMPARE(link.frames, frames);
     }
     // Still whole afterwards: frames come through once connected.
-    link.connection->Panel2Click();
+    link.connection->toggleConnection();
     const int before = link.frames;
     QVERIFY(runUntil([&] { return link.frames > before; }));
   }

@@ -12,10 +12,10 @@ namespace {
 // Records the controller's events as text, in order.
 struct EventLog {
   QStringList events;
-  void attach(THidDeviceController& controller) {
-    controller.setOnArrival(THidPlugEvent([this](THidDevice& d) { events << "arrival " + QString::fromStdString(d.PnPInfo().DevicePath); }));
-    controller.setOnRemoval(THidPlugEvent([this](THidDevice& d) { events << "removal " + QString::fromStdString(d.PnPInfo().DevicePath); }));
-    controller.setOnDeviceChange(TNotifyEvent([this](THidDeviceController&) { events << "change"; }));
+  void attach(HidDeviceController& controller) {
+    controller.setOnArrival(HidPlugEvent([this](HidDevice& d) { events << "arrival " + QString::fromStdString(d.location().devicePath); }));
+    controller.setOnRemoval(HidPlugEvent([this](HidDevice& d) { events << "removal " + QString::fromStdString(d.location().devicePath); }));
+    controller.setOnDeviceChange(HidChangeEvent([this](HidDeviceController&) { events << "change"; }));
   }
   QStringList take() { return std::exchange(events, {}); }
 };
@@ -30,14 +30,14 @@ class TestHidDeviceController : public QObject {
 private slots:
   void oneControllerPerProgram() {
     VirtualHidBus bus;
-    THidDeviceController first(bus);
+    HidDeviceController first(bus);
     QCOMPARE(QString::fromStdString(first.Version()), QString("1.0.22"));
     first.setVersion("9.9");
     QCOMPARE(QString::fromStdString(first.Version()), QString("1.0.22"));
     try {
-      THidDeviceController second(bus);
+      HidDeviceController second(bus);
       QFAIL("a second controller was created");
-    } catch (const EControllerError& error) {
+    } catch (const HidControllerError& error) {
       QCOMPARE(QString(error.what()), QString("Only one THidDeviceController allowed per program"));
     }
     // The failed one does not count: once the first is gone, a new one may be made.
@@ -55,18 +55,18 @@ private slots:
     auto anonymous = keyboard("sim://anonymous");
     anonymous.identifiable = false;
     bus.plug(anonymous);
-    THidDeviceController controller(bus);
+    HidDeviceController controller(bus);
     QCOMPARE(controller.devices().size(), std::size_t{2});
-    QVERIFY(controller.devices()[0]->CanReadWrite());
-    QVERIFY(!controller.devices()[1]->CanReadWrite());
-    QCOMPARE(controller.devices()[1]->VendorId(), std::uint16_t{0x046D});
+    QVERIFY(controller.devices()[0]->canReadWrite());
+    QVERIFY(!controller.devices()[1]->canReadWrite());
+    QCOMPARE(controller.devices()[1]->vendorId(), std::uint16_t{0x046D});
   }
 
   void missingServicesGiveNothing() {
     VirtualHidBus bus;
     bus.setServicesPresent(false);
     bus.plug(keyboard());
-    THidDeviceController controller(bus);
+    HidDeviceController controller(bus);
     EventLog log;
     log.attach(controller);
     QVERIFY(controller.devices().empty());
@@ -77,11 +77,11 @@ private slots:
   void rescanEvents() {
     VirtualHidBus bus;
     bus.plug(keyboard("sim://a"));
-    THidDeviceController controller(bus);
+    HidDeviceController controller(bus);
     EventLog log;
     log.attach(controller);
     QCOMPARE(log.take(), QStringList{"change"});
-    controller.DeviceChange();
+    controller.rescan();
     QCOMPARE(log.take(), QStringList{});
 
     bus.plug(keyboard("sim://b"));
@@ -96,28 +96,28 @@ private slots:
   void claimedDeviceUnplugged() {
     VirtualHidBus bus;
     bus.plug(keyboard("sim://a"));
-    THidDeviceController controller(bus);
+    HidDeviceController controller(bus);
     EventLog log;
     log.attach(controller);
     log.take();
     int unplugs = 0;
-    controller.setOnDeviceUnplug(THidPlugEvent([&](THidDevice&) { ++unplugs; }));
-    std::unique_ptr<THidDevice> device = controller.ClaimDevice(0);
+    controller.setOnDeviceUnplug(HidPlugEvent([&](HidDevice&) { ++unplugs; }));
+    std::unique_ptr<HidDevice> device = controller.claimDevice(0);
     QVERIFY(device);
 
     bus.unplug("sim://a");
     processEvents();
     QCOMPARE(log.take(), (QStringList{"removal sim://a", "change"}));
     QCOMPARE(unplugs, 1);
-    QVERIFY(!device->Present());
+    QVERIFY(!device->present());
     QCOMPARE(controller.devices().size(), std::size_t{1});
     // Every rescan reports it again until it is given back.
-    controller.DeviceChange();
+    controller.rescan();
     QCOMPARE(log.take(), (QStringList{"removal sim://a", "change"}));
     QCOMPARE(unplugs, 1);
     device.reset();
     QVERIFY(controller.devices().empty());
-    controller.DeviceChange();
+    controller.rescan();
     QCOMPARE(log.take(), QStringList{});
   }
 
@@ -125,20 +125,20 @@ private slots:
     VirtualHidBus bus;
     bus.plug(keyboard("sim://a"));
     bus.plug(keyboard("sim://b"));
-    THidDeviceController controller(bus);
-    QVERIFY(!controller.ClaimDevice(-1));
-    QVERIFY(!controller.ClaimDevice(2));
-    std::unique_ptr<THidDevice> device = controller.ClaimDevice(1);
-    QVERIFY(device && device->Claimed());
-    QVERIFY(!controller.ClaimDevice(1));
+    HidDeviceController controller(bus);
+    QVERIFY(!controller.claimDevice(-1));
+    QVERIFY(!controller.claimDevice(2));
+    std::unique_ptr<HidDevice> device = controller.claimDevice(1);
+    QVERIFY(device && device->claimed());
+    QVERIFY(!controller.claimDevice(1));
     device->setSleepTime(50);
     device.reset();
     QCOMPARE(controller.devices().size(), std::size_t{2});
-    THidDevice* fresh = controller.devices()[1];
-    QVERIFY(!fresh->Claimed());
-    QCOMPARE(fresh->PnPInfo().DevicePath, std::string("sim://b"));
-    QCOMPARE(fresh->SleepTime(), 50);
-    QVERIFY(controller.ClaimDevice(1));
+    HidDevice* fresh = controller.devices()[1];
+    QVERIFY(!fresh->claimed());
+    QCOMPARE(fresh->location().devicePath, std::string("sim://b"));
+    QCOMPARE(fresh->sleepTime(), 50);
+    QVERIFY(controller.claimDevice(1));
   }
 
   void serialText_data() {
@@ -158,27 +158,27 @@ private slots:
     description.serial = serial.toStdU16String();
     description.languages = languages.toStdU16String();
     bus.plug(description);
-    THidDeviceController controller(bus);
-    std::unique_ptr<THidDevice> device = controller.ClaimDevice(0);
-    QCOMPARE(QString::fromStdU16String(device->SerialText()), expected);
-    QCOMPARE(QString::fromStdU16String(device->ProductText()), QString("USB Keyboard"));
+    HidDeviceController controller(bus);
+    std::unique_ptr<HidDevice> device = controller.claimDevice(0);
+    QCOMPARE(QString::fromStdU16String(device->serialText()), expected);
+    QCOMPARE(QString::fromStdU16String(device->productText()), QString("USB Keyboard"));
   }
 
   // Strings and feature reports need the device lent (or being offered).
   void idleDevicesAreNotOpened() {
     VirtualHidBus bus;
     bus.plug(keyboard());
-    THidDeviceController controller(bus);
-    THidDevice* idle = controller.devices()[0];
-    QCOMPARE(QString::fromStdU16String(idle->ProductText()), QString());
+    HidDeviceController controller(bus);
+    HidDevice* idle = controller.devices()[0];
+    QCOMPARE(QString::fromStdU16String(idle->productText()), QString());
     const std::uint8_t feature[] = {0, 1};
-    QVERIFY(!idle->SendFeatureReport(feature));
+    QVERIFY(!idle->sendFeatureReport(feature));
     QStringList offered;
-    controller.setOnEnumerate(THidEnumerateEvent([&](THidDevice& d, int index) {
-      offered << QString("%1 %2").arg(index).arg(QString::fromStdU16String(d.ProductText()));
+    controller.setOnEnumerate(HidEnumerateEvent([&](HidDevice& d, int index) {
+      offered << QString("%1 %2").arg(index).arg(QString::fromStdU16String(d.productText()));
       return true;
     }));
-    QCOMPARE(controller.EnumerateDevices(), 1);
+    QCOMPARE(controller.enumerateDevices(), 1);
     QCOMPARE(offered, QStringList{"0 USB Keyboard"});
   }
 
@@ -187,11 +187,11 @@ private slots:
     for (const char* path : {"sim://a", "sim://b", "sim://c"}) {
       bus.plug(keyboard(path));
     }
-    THidDeviceController controller(bus);
-    QCOMPARE(controller.EnumerateDevices(), 1);  // no handler: the first present device
+    HidDeviceController controller(bus);
+    QCOMPARE(controller.enumerateDevices(), 1);  // no handler: the first present device
     int offered = 0;
-    controller.setOnEnumerate(THidEnumerateEvent([&](THidDevice&, int) { return ++offered < 2; }));
-    QCOMPARE(controller.EnumerateDevices(), 2);
+    controller.setOnEnumerate(HidEnumerateEvent([&](HidDevice&, int) { return ++offered < 2; }));
+    QCOMPARE(controller.enumerateDevices(), 2);
   }
 
   // A report of n bytes arrives as its report ID and n - 1 data bytes, in order, on this thread.
@@ -202,10 +202,10 @@ private slots:
     description.reports = reports;
     description.inputReportLength = 4;
     bus.plug(description);
-    THidDeviceController controller(bus);
-    std::unique_ptr<THidDevice> device = controller.ClaimDevice(0);
+    HidDeviceController controller(bus);
+    std::unique_ptr<HidDevice> device = controller.claimDevice(0);
     QStringList received;
-    device->SetDataCallback(THidDataEvent([&](THidDevice&, std::uint8_t id, const std::uint8_t* data, std::uint16_t size) {
+    device->setDataCallback(HidDataEvent([&](HidDevice&, std::uint8_t id, const std::uint8_t* data, std::uint16_t size) {
       QCOMPARE(QThread::currentThread(), qApp->thread());
       received << QString("%1:%2").arg(id).arg(QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(data), size).toHex()));
     }));
@@ -220,14 +220,14 @@ private slots:
     VirtualHidBus bus;
     auto description = qm::sim::usbToSerialCable("sim://cable", std::make_shared<qm::sim::VirtualCable>(qm::sim::VirtualCable::Pace::AsFastAsRead));
     bus.plug(description);
-    THidDeviceController controller(bus);
-    std::unique_ptr<THidDevice> device = controller.ClaimDevice(0);
+    HidDeviceController controller(bus);
+    std::unique_ptr<HidDevice> device = controller.claimDevice(0);
     int received = 0;
-    THidDataEvent callback([&](THidDevice&, std::uint8_t, const std::uint8_t*, std::uint16_t) { ++received; });
+    HidDataEvent callback([&](HidDevice&, std::uint8_t, const std::uint8_t*, std::uint16_t) { ++received; });
     for (int round = 0; round < 50; ++round) {
-      device->SetDataCallback(callback);
+      device->setDataCallback(callback);
       QTRY_VERIFY(received > 0);
-      device->SetDataCallback({});
+      device->setDataCallback({});
       QVERIFY(!device->isReading());
       received = 0;
       processEvents();
@@ -239,12 +239,12 @@ private slots:
   void stopFromInsideTheCallback() {
     VirtualHidBus bus;
     bus.plug(qm::sim::usbToSerialCable("sim://cable", std::make_shared<qm::sim::VirtualCable>(qm::sim::VirtualCable::Pace::AsFastAsRead)));
-    THidDeviceController controller(bus);
-    std::unique_ptr<THidDevice> device = controller.ClaimDevice(0);
+    HidDeviceController controller(bus);
+    std::unique_ptr<HidDevice> device = controller.claimDevice(0);
     int received = 0;
-    device->SetDataCallback(THidDataEvent([&](THidDevice& self, std::uint8_t, const std::uint8_t*, std::uint16_t) {
+    device->setDataCallback(HidDataEvent([&](HidDevice& self, std::uint8_t, const std::uint8_t*, std::uint16_t) {
       ++received;
-      self.SetDataCallback({});
+      self.setDataCallback({});
     }));
     QTRY_VERIFY(!device->isReading());
     processEvents();
@@ -254,13 +254,13 @@ private slots:
   void readErrorsAreReportedOnce() {
     VirtualHidBus bus;
     bus.plug(qm::sim::usbToSerialCable("sim://cable", std::make_shared<qm::sim::VirtualCable>(qm::sim::VirtualCable::Pace::AsFastAsRead)));
-    THidDeviceController controller(bus);
+    HidDeviceController controller(bus);
     QList<std::uint32_t> errors;
-    controller.setOnDeviceDataError(THidDataErrorEvent([&](THidDevice&, std::uint32_t error) { errors << error; }));
-    std::unique_ptr<THidDevice> device = controller.ClaimDevice(0);
+    controller.setOnDeviceDataError(HidDataErrorEvent([&](HidDevice&, std::uint32_t error) { errors << error; }));
+    std::unique_ptr<HidDevice> device = controller.claimDevice(0);
     device->setSleepTime(10);
     int received = 0;
-    device->SetDataCallback(THidDataEvent([&](THidDevice&, std::uint8_t, const std::uint8_t*, std::uint16_t) { ++received; }));
+    device->setDataCallback(HidDataEvent([&](HidDevice&, std::uint8_t, const std::uint8_t*, std::uint16_t) { ++received; }));
     QTRY_VERIFY(received > 0);
     bus.setReadsFail("sim://cable", true);
     QTRY_COMPARE(errors, QList<std::uint32_t>{VirtualHidBus::kErrorNotFunctioning});
@@ -280,27 +280,27 @@ private slots:
     VirtualHidBus bus;
     bus.plug(keyboard("sim://a"));
     bus.plug(keyboard("sim://b"));
-    THidDeviceController controller(bus);
-    const THidDataEvent first([](THidDevice&, std::uint8_t, const std::uint8_t*, std::uint16_t) {});
-    const THidDataEvent own([](THidDevice&, std::uint8_t, const std::uint8_t*, std::uint16_t) {});
-    const THidDataEvent second([](THidDevice&, std::uint8_t, const std::uint8_t*, std::uint16_t) {});
+    HidDeviceController controller(bus);
+    const HidDataEvent first([](HidDevice&, std::uint8_t, const std::uint8_t*, std::uint16_t) {});
+    const HidDataEvent own([](HidDevice&, std::uint8_t, const std::uint8_t*, std::uint16_t) {});
+    const HidDataEvent second([](HidDevice&, std::uint8_t, const std::uint8_t*, std::uint16_t) {});
     controller.setOnDeviceData(first);
-    QVERIFY(controller.devices()[0]->DataCallback() == first);
-    std::unique_ptr<THidDevice> b = controller.ClaimDevice(1);
-    b->SetDataCallback(own);
+    QVERIFY(controller.devices()[0]->dataCallback() == first);
+    std::unique_ptr<HidDevice> b = controller.claimDevice(1);
+    b->setDataCallback(own);
     controller.setOnDeviceData(second);
-    QVERIFY(controller.devices()[0]->DataCallback() == second);
-    QVERIFY(b->DataCallback() == own);
+    QVERIFY(controller.devices()[0]->dataCallback() == second);
+    QVERIFY(b->dataCallback() == own);
 
-    controller.setDevThreadSleepTime(40);
-    QCOMPARE(controller.devices()[0]->SleepTime(), 40);
+    controller.setReadThreadSleepTime(40);
+    QCOMPARE(controller.devices()[0]->sleepTime(), 40);
     b->setSleepTime(20);
-    controller.setDevThreadSleepTime(9);  // out of a device's range: ignored by the devices
-    QCOMPARE(controller.devices()[0]->SleepTime(), 40);
-    QCOMPARE(b->SleepTime(), 20);
+    controller.setReadThreadSleepTime(9);  // out of a device's range: ignored by the devices
+    QCOMPARE(controller.devices()[0]->sleepTime(), 40);
+    QCOMPARE(b->sleepTime(), 20);
     b->setSleepTime(10001);
-    QCOMPARE(b->SleepTime(), 20);
-    b->SetDataCallback({});
+    QCOMPARE(b->sleepTime(), 20);
+    b->setDataCallback({});
   }
 };
 

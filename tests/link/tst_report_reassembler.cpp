@@ -67,12 +67,12 @@ private slots:
     QStringList decoded;
     ReportReassembler reassembler([&](std::string_view text) { decoded << QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); });
     for (const QByteArray& report : reportsOf(reports)) {
-      reassembler.Read310(0, reinterpret_cast<const std::uint8_t*>(report.constData()), static_cast<std::uint16_t>(report.size()));
+      reassembler.addReport(0, reinterpret_cast<const std::uint8_t*>(report.constData()), static_cast<std::uint16_t>(report.size()));
     }
     QCOMPARE(decoded, frames);
-    QCOMPARE(QString::fromLatin1(reassembler.FrameHex().data(), static_cast<qsizetype>(reassembler.FrameHex().size())), frameHexAfter);
-    QCOMPARE(reassembler.EmptyReportCount(), emptyReportCount);
-    QCOMPARE(reassembler.FrameInProgress(), !frameHexAfter.isEmpty());
+    QCOMPARE(QString::fromLatin1(reassembler.frameHex().data(), static_cast<qsizetype>(reassembler.frameHex().size())), frameHexAfter);
+    QCOMPARE(reassembler.emptyReportCount(), emptyReportCount);
+    QCOMPARE(reassembler.frameInProgress(), !frameHexAfter.isEmpty());
   }
 
   // A cable that never pauses cannot make the collected text grow without end; the frame is
@@ -87,15 +87,15 @@ private slots:
     const QByteArray middle = QByteArray::fromHex("F7") + kFrame.mid(7, 7);
     const QByteArray last = QByteArray::fromHex("F8") + kFrame.mid(14, 8);
     for (const QByteArray& report : {first, middle, last}) {
-      reassembler.Read310(0, reinterpret_cast<const std::uint8_t*>(report.constData()), static_cast<std::uint16_t>(report.size()));
+      reassembler.addReport(0, reinterpret_cast<const std::uint8_t*>(report.constData()), static_cast<std::uint16_t>(report.size()));
     }
     const std::uint8_t filler[] = {0xF7, 1, 2, 3, 4, 5, 6, 7};
     for (int i = 0; i < 100000; ++i) {
-      reassembler.Read310(0, filler, sizeof filler);
+      reassembler.addReport(0, filler, sizeof filler);
     }
-    QCOMPARE(reassembler.FrameHex().size(), ReportReassembler::kMaxFrameHex);
+    QCOMPARE(reassembler.frameHex().size(), ReportReassembler::kMaxFrameHex);
     const std::uint8_t idle[] = {0xF0};
-    reassembler.Read310(0, idle, sizeof idle);
+    reassembler.addReport(0, idle, sizeof idle);
     QCOMPARE(decoded, 1);
   }
 };

@@ -1,7 +1,6 @@
 // What DBGrid1 shows of the reading table: titles, cells, alignment, fonts, the row indicator,
 // and a model that stays consistent while rows are appended, deleted and replaced.
 
-#include "log/digits_only_validator.h"
 #include "log/reading_grid_model.h"
 
 #include <QAbstractItemModelTester>
@@ -98,30 +97,6 @@ private slots:
 
     table.clear();
     QCOMPARE(model.rowCount(), 0);
-  }
-
-  // Typed, pasted or dropped: only the digits reach the interval field.
-  void intervalFieldKeepsDigits_data() {
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<int>("cursor");
-    QTest::addColumn<QString>("kept");
-    QTest::addColumn<int>("keptCursor");
-    QTest::newRow("digits") << "120" << 3 << "120" << 3;
-    QTest::newRow("a letter typed") << "12a" << 3 << "12" << 2;
-    QTest::newRow("minus sign") << "-5" << 1 << "5" << 0;
-    QTest::newRow("decimal point in the middle") << "1.5" << 2 << "15" << 1;
-    QTest::newRow("pasted text with blanks") << " 3 0 s" << 6 << "30" << 2;
-    QTest::newRow("other scripts' digits") << "\u0663" << 1 << "" << 0;
-  }
-  void intervalFieldKeepsDigits() {
-    QFETCH(QString, input);
-    QFETCH(int, cursor);
-    QFETCH(QString, kept);
-    QFETCH(int, keptCursor);
-    qm::log::DigitsOnlyValidator validator;
-    QCOMPARE(validator.validate(input, cursor), QValidator::Acceptable);
-    QCOMPARE(input, kept);
-    QCOMPARE(cursor, keptCursor);
   }
 };
 

@@ -43,20 +43,20 @@ Run runScript(const QString& script, ReadingTable& table, ReadingLogger& logger)
     const QByteArray argument = words.size() > 1 ? words[1].toLatin1() : QByteArray();
     if (verb == "offer") {
       const QByteArray unit = words.size() > 2 ? words[2].toLatin1() : QByteArray("M\xA6\xB8");
-      run.outcomes += QLatin1Char(letterOf(logger.INDataToTable(
-          1, {argument.toStdString(), unit.toStdString(), "IR:500V 20G\xA6\xB8", "Continuous"})));
+      run.outcomes += QLatin1Char(letterOf(logger.offerReading(
+          {argument.toStdString(), unit.toStdString(), "IR:500V 20G\xA6\xB8", "Continuous"})));
     } else if (verb == "tick") {
-      logger.SampInterTimeTimer();
+      logger.sampleTimerTick();
     } else if (verb == "si") {
       logger.setIntervalOn(argument == "on");
     } else if (verb == "repeat") {
       logger.setRepeatAllowed(argument == "on");
     } else if (verb == "text") {
-      logger.RecordSITimeChange(argument.toStdString());
+      logger.setIntervalText(argument.toStdString());
     } else if (verb == "limit") {
       logger.setRecordLimit(argument.toInt());
     } else if (verb == "clear") {
-      logger.ClearAll();
+      logger.clearAll();
     } else if (verb == "hold") {
       logger.holdReadings();
     } else if (verb == "release") {
@@ -65,7 +65,7 @@ Run runScript(const QString& script, ReadingTable& table, ReadingLogger& logger)
       qFatal("unknown step %s", qPrintable(step));
     }
   }
-  run.endState = QStringLiteral("%1 %2 %3").arg(table.rowCount()).arg(logger.NextRecordNo()).arg(logger.SampleCountdown());
+  run.endState = QStringLiteral("%1 %2 %3").arg(table.rowCount()).arg(logger.nextRecordNo()).arg(logger.sampleCountdown());
   return run;
 }
 
@@ -144,7 +144,7 @@ private slots:
     ReadingLogger logger(table, [&] { return clock.now; });
     clock.now = 13 * 3600'000 + 5 * 60'000 + 9'123;
     const std::string longFunction = "a function text longer than twenty bytes";
-    logger.INDataToTable(1, {"-12,5", "G\xA6\xB8", longFunction, "COMP:GOOD"});
+    logger.offerReading({"-12,5", "G\xA6\xB8", longFunction, "COMP:GOOD"});
 
     const qm::log::RowFields row = table.row(0);
     QCOMPARE(*row.No, 1);
@@ -153,7 +153,7 @@ private slots:
     QCOMPARE(*row.text(TextField::Unit), std::string_view("G\xA6\xB8"));
     QCOMPARE(*row.text(TextField::V_Range), std::string_view(longFunction).substr(0, 20));
     QCOMPARE(*row.text(TextField::I_Range), std::string_view("COMP:GOOD"));
-    QCOMPARE(logger.LastLoggedValue(), std::string("-12,5"));
+    QCOMPARE(logger.lastLoggedValue(), std::string("-12,5"));
   }
 
   void keptReadingsKeepTheirArrivalTime() {
@@ -162,9 +162,9 @@ private slots:
     ReadingLogger logger(table, [&] { return clock.now; });
     logger.holdReadings();
     clock.now = 100;
-    logger.INDataToTable(1, {"1", "V", "DCV  600V", "Continuous"});
+    logger.offerReading({"1", "V", "DCV  600V", "Continuous"});
     clock.now = 900;
-    logger.INDataToTable(1, {"2", "V", "DCV  600V", "Continuous"});
+    logger.offerReading({"2", "V", "DCV  600V", "Continuous"});
     QVERIFY(table.isEmpty());
     clock.now = 5000;
     QCOMPARE(logger.releaseReadings(), std::size_t(2));

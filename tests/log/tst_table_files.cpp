@@ -16,10 +16,10 @@
 #include <string>
 
 using qm::log::ChangeLogEntry;
-using qm::log::LoadTableFromFile;
+using qm::log::loadTableFromFile;
 using qm::log::ReadingTable;
 using qm::log::RowFields;
-using qm::log::SaveTableToFile;
+using qm::log::saveTableToFile;
 using qm::log::TableFileFormat;
 using qm::log::TableFileOutcome;
 using qm::log::TextField;
@@ -204,7 +204,7 @@ private slots:
     QFETCH(QList<QByteArray>, pieces);
     const std::string bytes = text.toStdString();
     QList<QByteArray> got;
-    for (const std::string_view piece : qm::log::SplitBySeparator(bytes, '\t')) {
+    for (const std::string_view piece : qm::log::splitBySeparator(bytes, '\t')) {
       got.append(QByteArray(piece.data(), static_cast<qsizetype>(piece.size())));
     }
     QCOMPARE(got, pieces);
@@ -222,7 +222,7 @@ private slots:
     QFETCH(QByteArray, bytes);
     ReadingTable table;
     fillGoldenTable(table);
-    const TableFileOutcome outcome = SaveTableToFile(table, path(name), twentyFourHours());
+    const TableFileOutcome outcome = saveTableToFile(table, path(name), twentyFourHours());
     QVERIFY(outcome.ok);
     QCOMPARE(outcome.message, "Save table to specified file: " + path(name) + " Scuss!");
     QCOMPARE(readAll(path(name)), bytes);
@@ -239,7 +239,7 @@ private slots:
     QFETCH(QString, name);
     QFETCH(QByteArray, bytes);
     const ReadingTable table;
-    QVERIFY(SaveTableToFile(table, path(name), twentyFourHours()).ok);
+    QVERIFY(saveTableToFile(table, path(name), twentyFourHours()).ok);
     QCOMPARE(readAll(path(name)), bytes);
   }
 
@@ -248,10 +248,10 @@ private slots:
     fillGoldenTable(written);
     ReadingTable read;
     read.appendAdded(rowOf(99, 0, "replaced"));
-    QCOMPARE(LoadTableFromFile(goldenPath("table.xml"), read, twentyFourHours()).ok, true);
+    QCOMPARE(loadTableFromFile(goldenPath("table.xml"), read, twentyFourHours()).ok, true);
     QCOMPARE(dump(read), dump(written));
     QCOMPARE(read.rowCount(), std::size_t{4});
-    QVERIFY(SaveTableToFile(read, path("again.xml"), twentyFourHours()).ok);
+    QVERIFY(saveTableToFile(read, path("again.xml"), twentyFourHours()).ok);
     QCOMPARE(readAll(path("again.xml")), golden("table.xml"));
   }
 
@@ -300,7 +300,7 @@ private slots:
     QFETCH(QByteArray, rows);
     writeFile(path("accepted.xml"), packet);
     ReadingTable table;
-    const TableFileOutcome outcome = LoadTableFromFile(path("accepted.xml"), table, twentyFourHours());
+    const TableFileOutcome outcome = loadTableFromFile(path("accepted.xml"), table, twentyFourHours());
     QVERIFY(outcome.ok);
     QCOMPARE(outcome.message, QString());
     QCOMPARE(dump(table), rows);
@@ -354,7 +354,7 @@ private slots:
     ReadingTable table;
     fillGoldenTable(table);
     const QByteArray before = dump(table);
-    const TableFileOutcome outcome = LoadTableFromFile(path("refused.xml"), table, twentyFourHours());
+    const TableFileOutcome outcome = loadTableFromFile(path("refused.xml"), table, twentyFourHours());
     QVERIFY(!outcome.ok);
     QCOMPARE(outcome.message, QString("Failed to Load File!"));
     QCOMPARE(dump(table), before);
@@ -367,7 +367,7 @@ private slots:
     const QByteArray before = dump(table);
     for (qsizetype length = 0; length < valid.size(); ++length) {
       writeFile(path("short.xml"), valid.left(length));
-      QVERIFY2(!LoadTableFromFile(path("short.xml"), table, twentyFourHours()).ok, QByteArray::number(length).constData());
+      QVERIFY2(!loadTableFromFile(path("short.xml"), table, twentyFourHours()).ok, QByteArray::number(length).constData());
     }
     QCOMPARE(dump(table), before);
   }
@@ -412,7 +412,7 @@ private slots:
     ReadingTable table;
     table.appendAdded(rowOf(1, 0, "already there"));
     const QByteArray existingRow = dump(table).split('\n').first() + '\n';
-    const TableFileOutcome outcome = LoadTableFromFile(path("load.txt"), table, twentyFourHours());
+    const TableFileOutcome outcome = loadTableFromFile(path("load.txt"), table, twentyFourHours());
     QCOMPARE(outcome.ok, ok);
     QCOMPARE(outcome.message, ok ? QString() : QString("Failed to Load File!"));
     QByteArray changeLog;
@@ -425,10 +425,10 @@ private slots:
   void textFileLosesWhatItCannotHold() {
     ReadingTable table;
     fillGoldenTable(table);
-    QVERIFY(SaveTableToFile(table, path("golden.txt"), twentyFourHours()).ok);
+    QVERIFY(saveTableToFile(table, path("golden.txt"), twentyFourHours()).ok);
     ReadingTable read;
     // The row without a time was written "NULL": reading stops there.
-    QVERIFY(!LoadTableFromFile(path("golden.txt"), read, twentyFourHours()).ok);
+    QVERIFY(!loadTableFromFile(path("golden.txt"), read, twentyFourHours()).ok);
     QCOMPARE(dump(read), QByteArray("4|1|47109000|'1.234'|'M\xA6\xB8'|'IR:500V 20G\xA6\xB8'|'Continuous'|\n"
                                     "4|2|0|'5.6'|'NULL'|'a<b>&'\"\\'|'x y  z'|\n"
                                     "1 0 4;2 0 4;"));
@@ -445,7 +445,7 @@ private slots:
     ReadingTable table;
     table.appendAdded(rowOf(1, 0, "kept"));
     const QByteArray before = dump(table);
-    const TableFileOutcome outcome = LoadTableFromFile(path(name), table, twentyFourHours());
+    const TableFileOutcome outcome = loadTableFromFile(path(name), table, twentyFourHours());
     QVERIFY(!outcome.ok);
     QCOMPARE(outcome.message, QString("Failed to Load File!"));
     QCOMPARE(dump(table), before);
@@ -465,7 +465,7 @@ private slots:
     QFETCH(QString, message);
     ReadingTable table;
     fillGoldenTable(table);
-    const TableFileOutcome outcome = SaveTableToFile(table, name, twentyFourHours());
+    const TableFileOutcome outcome = saveTableToFile(table, name, twentyFourHours());
     QVERIFY(!outcome.ok);
     QCOMPARE(outcome.message, message);
     QVERIFY(!QFile::exists(name));
@@ -493,7 +493,7 @@ private slots:
     const rlimit small{1 << 20, limit.rlim_max};
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const TableFileOutcome outcome = SaveTableToFile(table, fullName, twentyFourHours());
+    const TableFileOutcome outcome = saveTableToFile(table, fullName, twentyFourHours());
     setrlimit(RLIMIT_FSIZE, &limit);
     std::signal(SIGXFSZ, previousHandler);
     QVERIFY(!outcome.ok);
@@ -517,8 +517,8 @@ private slots:
       std::vector<std::pair<std::uint64_t, std::uint64_t>> calls;
       const qm::log::FileProgress progress = [&calls](std::uint64_t done, std::uint64_t total) { calls.emplace_back(done, total); };
       ReadingTable read;
-      const TableFileOutcome outcome = saving ? SaveTableToFile(table, path(name), twentyFourHours(), progress)
-                                              : LoadTableFromFile(path(name), read, twentyFourHours(), progress);
+      const TableFileOutcome outcome = saving ? saveTableToFile(table, path(name), twentyFourHours(), progress)
+                                              : loadTableFromFile(path(name), read, twentyFourHours(), progress);
       QVERIFY(outcome.ok);
       QVERIFY2(calls.size() >= 2 && calls.size() <= 5, QByteArray::number(qulonglong(calls.size())).constData());
       QCOMPARE(calls.back().first, calls.back().second);
@@ -538,12 +538,12 @@ private slots:
     ReadingTable table;
     table.appendAdded(rowOf(1, at(13, 5, 9, 123), "1,234", "M\xA6\xB8", "IR:500V 20G\xA6\xB8", "Timed"));
     table.appendAdded(rowOf(2, at(0, 0, 0, 999), "-0,5", "V", "DCV  600V", "Continuous"));
-    QVERIFY(SaveTableToFile(table, path("comma.txt"), format).ok);
+    QVERIFY(saveTableToFile(table, path("comma.txt"), format).ok);
     QCOMPARE(readAll(path("comma.txt")), QByteArray("No\tTime\tValue\tUnit\tFunction\tRemark\r\n"
                                                     "1\t13:05:09\t1,234\tM\xA6\xB8\tIR:500V 20G\xA6\xB8\tTimed\r\n"
                                                     "2\t00:00:00\t-0,5\tV\tDCV  600V\tContinuous\r\n"));
     ReadingTable read;
-    QVERIFY(LoadTableFromFile(path("comma.txt"), read, format).ok);
+    QVERIFY(loadTableFromFile(path("comma.txt"), read, format).ok);
     QCOMPARE(dump(read), QByteArray("4|1|47109000|'1,234'|'M\xA6\xB8'|'IR:500V 20G\xA6\xB8'|'Timed'|\n"
                                     "4|2|0|'-0,5'|'V'|'DCV  600V'|'Continuous'|\n1 0 4;2 0 4;"));
   }

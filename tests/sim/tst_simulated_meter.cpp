@@ -32,7 +32,7 @@ sim::DisplayImage randomImage(QRandomGenerator& random) {
 // What the panel must look like after decoding the frame of `image`.
 PanelState expectedPanel(const sim::DisplayImage& image, const PanelState& before) {
   PanelState panel = before;
-  panel.DispInit();
+  panel.darkenIndicators();
   for (const auto& frameBit : display::layout::kFrameBits) {
     for (std::size_t i = 0; i < frameBit.elementCount; ++i) {
       panel.setLit(frameBit.elements[i], image.isSet(frameBit.elements[0]));
@@ -80,7 +80,7 @@ private slots:
     for (int i = 0; i < 5000; ++i) {
       const sim::DisplayImage image = randomImage(random);
       const PanelState expected = expectedPanel(image, panel);
-      decoder.ShowData840(sim::frameText(sim::encodeFrame(image)));
+      decoder.decodeFrame(sim::frameText(sim::encodeFrame(image)));
       if (!(panel == expected)) {
         QFAIL(qPrintable(QString("frame %1 decoded differently: %2").arg(i).arg(sim::frameText(sim::encodeFrame(image)).c_str())));
       }
@@ -104,8 +104,8 @@ private slots:
     PanelState panel = PanelState::startupLook();
     display::FrameDecoder decoder(panel);
     decoder.setDecimalSeparator(".");
-    decoder.ShowData840(sim::frameText(sim::encodeFrame(image)));
-    QCOMPARE(bytes(decoder.CurrentValue()), value);
+    decoder.decodeFrame(sim::frameText(sim::encodeFrame(image)));
+    QCOMPARE(bytes(decoder.currentValue()), value);
   }
 
   // The programme shows each function with the reading texts a user would log from the meter.
@@ -134,12 +134,13 @@ private slots:
     PanelState panel = PanelState::startupLook();
     display::FrameDecoder decoder(panel);
     int logRequests = 0;
-    decoder.setLogRequest([&] { ++logRequests; });
     const auto at = std::chrono::seconds(second);
-    decoder.ShowData840(sim::frameText(sim::encodeFrame(meter.displayAt(at))));
-    QCOMPARE(bytes(decoder.CurrentFunction()), function);
-    QCOMPARE(bytes(decoder.CurrentMode()), mode);
-    QCOMPARE(bytes(decoder.CurrentUnit()), unit);
+    if (decoder.decodeFrame(sim::frameText(sim::encodeFrame(meter.displayAt(at))))) {
+      ++logRequests;
+    }
+    QCOMPARE(bytes(decoder.currentFunction()), function);
+    QCOMPARE(bytes(decoder.currentMode()), mode);
+    QCOMPARE(bytes(decoder.currentUnit()), unit);
     QCOMPARE(logRequests, 1);
     QVERIFY(panel.isLit(PanelElement::IGPower));
   }

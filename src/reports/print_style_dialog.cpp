@@ -1,8 +1,8 @@
-#include "reports/frm_print.h"
+#include "reports/print_style_dialog.h"
 
 namespace qm::reports {
 
-TFrmprint::TFrmprint(QWidget* parent) : QDialog(parent) {
+PrintStyleDialog::PrintStyleDialog(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("Frmprint"));
   setWindowTitle(QStringLiteral("Print Style"));
 }

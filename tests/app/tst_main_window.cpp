@@ -1,12 +1,14 @@
 // The main window as the user meets it: built for real, checked through its widgets, menus and keys.
 
-#include "app/frm_test.h"
+#include "app/main_window.h"
 #include "app/click_panel.h"
 #include "sim/simulated_desk.h"
 #include "chart/trend_chart_view.h"
 #include "display/meter_panel.h"
+#include "meter/live_meter.h"
 #include "sim/frame_encoder.h"
 #include "sim/meter_model.h"
+#include "sim/virtual_hid_bus.h"
 
 #include <QAbstractButton>
 #include <QAreaSeries>
@@ -33,7 +35,7 @@
 
 #include <memory>
 
-using qm::app::TFrmTest;
+using qm::app::MainWindow;
 
 namespace {
 
@@ -81,7 +83,7 @@ private:
 
 }  // namespace
 
-class TstFrmTest : public QObject {
+class TestMainWindow : public QObject {
   Q_OBJECT
 
 private slots:
@@ -117,6 +119,8 @@ private slots:
   void showSeriesKeepsOneSeriesActive();
   void frameReachesThePanel();
   void liveSimulatedMeter();
+  void portPanelCyclesPortKinds();
+  void silentCableTurnsConnectYellow();
   void exitPaths_data();
   void exitPaths();
 
@@ -133,21 +137,21 @@ private:
     return file.open(QIODevice::WriteOnly) && file.write(html) == html.size();
   }
 
-  std::unique_ptr<TFrmTest> window_;
+  std::unique_ptr<MainWindow> window_;
 };
 
-void TstFrmTest::init() {
-  window_ = std::make_unique<TFrmTest>();
+void TestMainWindow::init() {
+  window_ = std::make_unique<MainWindow>();
   window_->show();
   QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
 }
 
-void TstFrmTest::cleanup() {
+void TestMainWindow::cleanup() {
   window_.reset();
   QFile::remove(helpFile());
 }
 
-void TstFrmTest::windowFrame() {
+void TestMainWindow::windowFrame() {
   QCOMPARE(window_->windowTitle(), QStringLiteral("QM830/QM840 Interface Program V2.00"));
   QCOMPARE(window_->centralWidget()->size(), QSize(619, 526));
   QVERIFY(window_->centralWidget()->geometry().top() >= window_->menuBar()->geometry().bottom());
@@ -167,7 +171,7 @@ void TstFrmTest::windowFrame() {
            qPrintable(QStringLiteral("off centre by %1,%2").arg(offCentre.x()).arg(offCentre.y())));
 }
 
-void TstFrmTest::checkMarksAtStartup_data() {
+void TestMainWindow::checkMarksAtStartup_data() {
   QTest::addColumn<QString>("name");
   QTest::addColumn<bool>("checked");
   const std::pair<const char*, bool> rows[] = {
@@ -181,7 +185,7 @@ void TstFrmTest::checkMarksAtStartup_data() {
   }
 }
 
-void TstFrmTest::checkMarksAtStartup() {
+void TestMainWindow::checkMarksAtStartup() {
   QFETCH(QString, name);
   QFETCH(bool, checked);
   const QObject* control = child<QObject>(name);
@@ -190,20 +194,20 @@ void TstFrmTest::checkMarksAtStartup() {
   QCOMPARE(control->property("checked").toBool(), checked);
 }
 
-void TstFrmTest::startupValues() {
-  QCOMPARE(window_->PortKind(), std::int8_t{5});
-  QCOMPARE(window_->ProgramFolder(), QCoreApplication::applicationDirPath() + QLatin1Char('/'));
+void TestMainWindow::startupValues() {
+  QCOMPARE(window_->liveMeter().connection().portKind(), std::int8_t{5});
+  QCOMPARE(window_->programFolder(), QCoreApplication::applicationDirPath() + QLatin1Char('/'));
   QCOMPARE(child<qm::chart::TrendChartView>(QStringLiteral("Chtshow"))->pageSize(), 100);
   // The test runs under a German locale (see main): the separator is a comma.
-  QCOMPARE(window_->LocaleDecimalSeparator(), std::string(","));
+  QCOMPARE(window_->localeDecimalSeparator(), std::string(","));
 
-  const qm::display::FrameDecoder& decoder = window_->frameDecoder();
-  QCOMPARE(decoder.CurrentValue(), std::string_view("0000"));
-  QCOMPARE(decoder.CurrentFunction(), std::string_view("IR:500V 20G\xA6\xB8"));
-  QCOMPARE(decoder.CurrentMode(), std::string_view("40.0A"));
+  const qm::display::FrameDecoder& decoder = window_->liveMeter().decoder();
+  QCOMPARE(decoder.currentValue(), std::string_view("0000"));
+  QCOMPARE(decoder.currentFunction(), std::string_view("IR:500V 20G\xA6\xB8"));
+  QCOMPARE(decoder.currentMode(), std::string_view("40.0A"));
 }
 
-void TstFrmTest::controls_data() {
+void TestMainWindow::controls_data() {
   QTest::addColumn<QString>("name");
   QTest::addColumn<QString>("parentName");
   QTest::addColumn<QRect>("geometry");  // width or height -1: left to the layout
@@ -272,7 +276,7 @@ void TstFrmTest::controls_data() {
   }
 }
 
-void TstFrmTest::controls() {
+void TestMainWindow::controls() {
   QFETCH(QString, name);
   QFETCH(QString, parentName);
   QFETCH(QRect, geometry);
@@ -297,7 +301,7 @@ void TstFrmTest::controls() {
   QCOMPARE(control->isVisible(), shown);
 }
 
-void TstFrmTest::toolButtonsSitRightOfTheIntervalField() {
+void TestMainWindow::toolButtonsSitRightOfTheIntervalField() {
   const QWidget* toolbar = child(QStringLiteral("Panel7"));
   QRect previous = child(QStringLiteral("RecordSI"))->geometry().united(child(QStringLiteral("RecordSITime"))->geometry());
   for (const char* name : {"SpeedButton1", "SpeedButton2", "SpeedButton3", "MajPrint"}) {
@@ -309,7 +313,7 @@ void TstFrmTest::toolButtonsSitRightOfTheIntervalField() {
   }
 }
 
-void TstFrmTest::grids_data() {
+void TestMainWindow::grids_data() {
   QTest::addColumn<QString>("name");
   QTest::addColumn<QStringList>("titles");
   QTest::addColumn<QList<int>>("widths");  // empty: left to the grid
@@ -324,7 +328,7 @@ void TstFrmTest::grids_data() {
                            << 0 << 0;
 }
 
-void TstFrmTest::grids() {
+void TestMainWindow::grids() {
   QFETCH(QString, name);
   QFETCH(QStringList, titles);
   QFETCH(QList<int>, widths);
@@ -357,14 +361,14 @@ void TstFrmTest::grids() {
   }
 }
 
-void TstFrmTest::coveredRowHitsTheGrid_data() {
+void TestMainWindow::coveredRowHitsTheGrid_data() {
   QTest::addColumn<QString>("name");
   for (const char* name : {"Label6", "SpeedButton4", "SpeedButton6", "SpeedButton7", "SpeedButton8", "SpeedButton9"}) {
     QTest::newRow(name) << QString::fromLatin1(name);
   }
 }
 
-void TstFrmTest::coveredRowHitsTheGrid() {
+void TestMainWindow::coveredRowHitsTheGrid() {
   QFETCH(QString, name);
   const QWidget* covered = child(name);
   const QWidget* grid = child(QStringLiteral("DBGrid1"));
@@ -377,14 +381,14 @@ void TstFrmTest::coveredRowHitsTheGrid() {
   QVERIFY2(hit == grid || grid->isAncestorOf(hit), qPrintable(hit->objectName()));
 }
 
-void TstFrmTest::scrollingReachesFarControls_data() {
+void TestMainWindow::scrollingReachesFarControls_data() {
   QTest::addColumn<QString>("name");
   QTest::newRow("chart") << QStringLiteral("Chtshow");
   QTest::newRow("spare grid") << QStringLiteral("DBGrid2");
   QTest::newRow("SetFeature") << QStringLiteral("SetFeature");
 }
 
-void TstFrmTest::scrollingReachesFarControls() {
+void TestMainWindow::scrollingReachesFarControls() {
   QFETCH(QString, name);
   auto* scroller = child<QScrollArea>(QStringLiteral("ClientArea"));
   QWidget* control = child(name);
@@ -399,7 +403,7 @@ void TstFrmTest::scrollingReachesFarControls() {
   QVERIFY(scroller->viewport()->rect().contains(visibleRect()));
 }
 
-void TstFrmTest::menuBarShowsOnlyFileAndRecord() {
+void TestMainWindow::menuBarShowsOnlyFileAndRecord() {
   QStringList shown;
   for (const QAction* action : window_->menuBar()->actions()) {
     if (action->isVisible()) {
@@ -409,7 +413,7 @@ void TstFrmTest::menuBarShowsOnlyFileAndRecord() {
   QCOMPARE(shown, (QStringList{"File", "Record"}));
 }
 
-void TstFrmTest::menuOrder_data() {
+void TestMainWindow::menuOrder_data() {
   QTest::addColumn<QString>("menu");
   QTest::addColumn<QStringList>("items");  // "|" for a separator
 
@@ -423,7 +427,7 @@ void TstFrmTest::menuOrder_data() {
   QTest::newRow("About") << "About" << QStringList{"HELP1", "About1"};
 }
 
-void TstFrmTest::menuOrder() {
+void TestMainWindow::menuOrder() {
   QFETCH(QString, menu);
   QFETCH(QStringList, items);
   const auto* shownMenu = child<QMenu>(menu);
@@ -437,7 +441,7 @@ void TstFrmTest::menuOrder() {
   QCOMPARE(names, items);
 }
 
-void TstFrmTest::menuItems_data() {
+void TestMainWindow::menuItems_data() {
   QTest::addColumn<QString>("name");
   QTest::addColumn<QString>("caption");
   QTest::addColumn<bool>("shown");
@@ -466,7 +470,7 @@ void TstFrmTest::menuItems_data() {
   }
 }
 
-void TstFrmTest::menuItems() {
+void TestMainWindow::menuItems() {
   QFETCH(QString, name);
   QFETCH(QString, caption);
   QFETCH(bool, shown);
@@ -482,7 +486,7 @@ void TstFrmTest::menuItems() {
   QCOMPARE(item->isVisible(), shown);
 }
 
-void TstFrmTest::recordLimitsAreExclusive() {
+void TestMainWindow::recordLimitsAreExclusive() {
   child<QAction>(QStringLiteral("set1k"))->trigger();
   QStringList checked;
   for (const QAction* limit : child<QMenu>(QStringLiteral("RecSet"))->actions()) {
@@ -493,7 +497,7 @@ void TstFrmTest::recordLimitsAreExclusive() {
   QCOMPARE(checked, QStringList{"set1k"});
 }
 
-void TstFrmTest::recordSaveDoesNothing() {
+void TestMainWindow::recordSaveDoesNothing() {
   const QStringList before = visibleTopLevelNames();
   child<QAction>(QStringLiteral("SaveR"))->trigger();
   QCoreApplication::processEvents();
@@ -501,13 +505,13 @@ void TstFrmTest::recordSaveDoesNothing() {
   QVERIFY(QApplication::activeModalWidget() == nullptr);
 }
 
-void TstFrmTest::f1OpensHelpFromTheProgramFolder_data() {
+void TestMainWindow::f1OpensHelpFromTheProgramFolder_data() {
   QTest::addColumn<bool>("present");
   QTest::newRow("help file beside the program") << true;
   QTest::newRow("help file missing") << false;
 }
 
-void TstFrmTest::f1OpensHelpFromTheProgramFolder() {
+void TestMainWindow::f1OpensHelpFromTheProgramFolder() {
   QFETCH(bool, present);
   if (present) {
     QVERIFY(writeHelpFile("<html><body><h1>Fixture help</h1><p>CONNECT first.</p></body></html>"));
@@ -537,7 +541,7 @@ void TstFrmTest::f1OpensHelpFromTheProgramFolder() {
   }
 }
 
-void TstFrmTest::hiddenWindows_data() {
+void TestMainWindow::hiddenWindows_data() {
   QTest::addColumn<QString>("name");
   QTest::addColumn<QString>("caption");
   QTest::newRow("about") << "FrmAbout" << "About";
@@ -545,7 +549,7 @@ void TstFrmTest::hiddenWindows_data() {
   QTest::newRow("store") << "Frmstore" << "Store ";
 }
 
-void TstFrmTest::hiddenWindows() {
+void TestMainWindow::hiddenWindows() {
   QFETCH(QString, name);
   QFETCH(QString, caption);
   const QWidget* window = child(name);
@@ -555,13 +559,13 @@ void TstFrmTest::hiddenWindows() {
   QVERIFY(!window->isVisible());
 }
 
-void TstFrmTest::storeButtonShowsStoreWindow() {
+void TestMainWindow::storeButtonShowsStoreWindow() {
   ModalCloser closer;
   child<QAbstractButton>(QStringLiteral("SpeedButton5"))->click();
   QCOMPARE(closer.closed(), QStringLiteral("Frmstore"));
 }
 
-void TstFrmTest::chartSeries() {
+void TestMainWindow::chartSeries() {
   const QChart* chart = child<QChartView>(QStringLiteral("ChartView"))->chart();
   const QList<QAbstractSeries*> series = chart->series();
   QCOMPARE(series.size(), 2);
@@ -590,17 +594,17 @@ void TstFrmTest::chartSeries() {
   QVERIFY(chart->title().trimmed().isEmpty());
 }
 
-void TstFrmTest::showSeriesKeepsOneSeriesActive() {
+void TestMainWindow::showSeriesKeepsOneSeriesActive() {
   auto* chartView = child<qm::chart::TrendChartView>(QStringLiteral("Chtshow"));
   const QList<QAbstractSeries*> series = child<QChartView>(QStringLiteral("ChartView"))->chart()->series();
   for (const int shown : {1, 0, 1}) {
-    chartView->ShowSeries(shown);
+    chartView->showSeries(shown);
     QCOMPARE(series.at(shown)->isVisible(), true);
     QCOMPARE(series.at(1 - shown)->isVisible(), false);
   }
 }
 
-void TstFrmTest::frameReachesThePanel() {
+void TestMainWindow::frameReachesThePanel() {
   qm::sim::DisplayImage image;
   qm::sim::showValue(image, "523.4");
   image.set(qm::display::PanelElement::Labmo1);
@@ -610,11 +614,11 @@ void TstFrmTest::frameReachesThePanel() {
   qm::display::PanelState expected = qm::display::PanelState::startupLook();
   qm::display::FrameDecoder decoder(expected);
   decoder.setDecimalSeparator(",");
-  decoder.ShowData840(frame);
+  decoder.decodeFrame(frame);
 
-  window_->showFrame(frame);
+  window_->liveMeter().decodeFrame(frame);
 
-  QCOMPARE(window_->frameDecoder().CurrentValue(), std::string_view("523,4"));
+  QCOMPARE(window_->liveMeter().decoder().currentValue(), std::string_view("523,4"));
   const QWidget* panel = child(QStringLiteral("Panel4"));
   int changed = 0;
   for (std::size_t i = 0; i < qm::display::kPanelElementCount; ++i) {
@@ -637,10 +641,10 @@ void TstFrmTest::frameReachesThePanel() {
 
 // The whole path with the simulated desk: the cable is selected, CONNECT sends the line settings,
 // frames light the panel and the link icon, DISCONNECT stops.
-void TstFrmTest::liveSimulatedMeter() {
+void TestMainWindow::liveSimulatedMeter() {
   window_.reset();  // one HID controller per program
-  window_ = std::make_unique<TFrmTest>(qm::sim::simulatedDesk(qm::sim::VirtualCable::Pace::AsFastAsRead));
-  window_->frameHold().setHoldLength(std::chrono::milliseconds(20));
+  window_ = std::make_unique<MainWindow>(qm::sim::simulatedDesk(qm::sim::VirtualCable::Pace::AsFastAsRead));
+  window_->liveMeter().frameHold().setHoldLength(std::chrono::milliseconds(20));
   auto* devices = child<QListWidget>(QStringLiteral("DevListBox"));
   QCOMPARE(devices->count(), 3);
   QCOMPARE(devices->currentItem()->text(), QStringLiteral("USB to Serial"));
@@ -656,7 +660,7 @@ void TstFrmTest::liveSimulatedMeter() {
   auto* panel = child<QWidget>(QStringLiteral("Panel4"));
   auto* linkIcon = panel->findChild<QWidget*>(QStringLiteral("CONok"));
   QTRY_VERIFY(linkIcon->isVisibleTo(panel));
-  QTRY_COMPARE(window_->frameDecoder().CurrentFunction(), std::string_view("IR:500V 20G\xA6\xB8"));
+  QTRY_COMPARE(window_->liveMeter().decoder().currentFunction(), std::string_view("IR:500V 20G\xA6\xB8"));
   // The watchdog greys the icon between frames.
   QTRY_VERIFY(!linkIcon->isVisibleTo(panel));
 
@@ -666,7 +670,75 @@ void TstFrmTest::liveSimulatedMeter() {
   QCOMPARE(history->count(), 2);
 }
 
-void TstFrmTest::exitPaths_data() {
+// The hidden port panel steps COM1 -> COM2 -> COM3 -> COM4 -> USB -> COM1 while not connected, and
+// the port menu's marks follow: a serial port's mark inverts and every other mark goes.
+void TestMainWindow::portPanelCyclesPortKinds() {
+  auto* portPanel = child<qm::app::ClickPanel>(QStringLiteral("Panel1"));
+  const auto clickPortPanel = [portPanel] { QVERIFY(QMetaObject::invokeMethod(portPanel, "clicked")); };
+  const auto marks = [this] {
+    QString checked;
+    for (const char* name : {"COM1", "COM2", "COM3", "COM4", "USB"}) {
+      checked += child<QAction>(QLatin1String(name))->isChecked() ? QLatin1Char('x') : QLatin1Char('-');
+    }
+    return checked;
+  };
+  const qm::link::CableConnection& link = window_->liveMeter().connection();
+  QCOMPARE(marks(), QStringLiteral("x----"));
+  clickPortPanel();  // from USB to COM1, whose mark inverts
+  QCOMPARE(link.portKind(), std::int8_t{1});
+  QCOMPARE(portPanel->text(), QStringLiteral("COM1"));
+  QCOMPARE(marks(), QStringLiteral("-----"));
+  clickPortPanel();
+  QCOMPARE(link.portKind(), std::int8_t{2});
+  QCOMPARE(marks(), QStringLiteral("-x---"));
+  // With a serial port kind, CONNECT does nothing.
+  QTest::mouseClick(child(QStringLiteral("Panel2")), Qt::LeftButton);
+  QCOMPARE(child<qm::app::ClickPanel>(QStringLiteral("Panel2"))->text(), QStringLiteral("CONNECT"));
+  clickPortPanel();
+  clickPortPanel();
+  clickPortPanel();
+  QCOMPARE(link.portKind(), std::int8_t{5});
+  QCOMPARE(portPanel->text(), QStringLiteral("USB"));
+  QCOMPARE(marks(), QStringLiteral("----x"));
+}
+
+// A cable that only ever says "nothing to send": the watchdog drops it, says why, and the CONNECT
+// panel turns yellow until the user connects again.
+void TestMainWindow::silentCableTurnsConnectYellow() {
+  window_.reset();  // one HID controller per program
+  auto bus = std::make_unique<qm::sim::VirtualHidBus>();
+  auto reports = std::make_shared<qm::sim::ScriptedReports>();
+  bus->plug(qm::sim::usbToSerialCable("sim://cable", reports));
+  window_ = std::make_unique<MainWindow>(std::move(bus));
+  window_->show();
+  QStringList messages;
+  QTimer closer;
+  connect(&closer, &QTimer::timeout, [&messages] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      messages << box->text();
+      box->close();
+    }
+  });
+  closer.start(20);
+
+  auto* connectPanel = child<qm::app::ClickPanel>(QStringLiteral("Panel2"));
+  QTest::mouseClick(connectPanel, Qt::LeftButton);
+  QCOMPARE(connectPanel->text(), QStringLiteral("DISCONNECT"));
+  QCOMPARE(connectPanel->palette().color(QPalette::WindowText), QColor(Qt::black));
+  // As after 1900 reports without payload in a row.
+  window_->liveMeter().reassembler().setEmptyReportCount(qm::link::kSilentReportLimit);
+  QTRY_COMPARE(messages, QStringList{"USB interface cable is securely connected, please check if the meter is ready."});
+  QCOMPARE(connectPanel->text(), QStringLiteral("CONNECT"));
+  QCOMPARE(connectPanel->palette().color(QPalette::WindowText), QColor(Qt::yellow));
+  QVERIFY(!child<QPushButton>(QStringLiteral("USBCon"))->isChecked());
+  QVERIFY(!child<QMenu>(QStringLiteral("Comset"))->isEnabled());
+
+  QTest::mouseClick(connectPanel, Qt::LeftButton);
+  QCOMPARE(connectPanel->text(), QStringLiteral("DISCONNECT"));
+  QCOMPARE(connectPanel->palette().color(QPalette::WindowText), QColor(Qt::black));
+}
+
+void TestMainWindow::exitPaths_data() {
   QTest::addColumn<QString>("path");
   QTest::addColumn<bool>("helpOpen");
   QTest::newRow("EXIT panel") << "EXIT" << false;
@@ -675,7 +747,7 @@ void TstFrmTest::exitPaths_data() {
   QTest::newRow("close box with the help open") << "close" << true;
 }
 
-void TstFrmTest::exitPaths() {
+void TestMainWindow::exitPaths() {
   QFETCH(QString, path);
   QFETCH(bool, helpOpen);
   if (helpOpen) {
@@ -684,7 +756,7 @@ void TstFrmTest::exitPaths() {
     QVERIFY(child(QStringLiteral("HelpViewer"))->isVisible());
   }
 
-  TFrmTest* window = window_.get();
+  MainWindow* window = window_.get();
   QTimer::singleShot(0, window, [window, path] {
     if (path == QLatin1String("EXIT")) {
       QTest::mouseClick(window->findChild<QWidget*>(QStringLiteral("Panel3")), Qt::LeftButton);
@@ -707,8 +779,8 @@ int main(int argc, char* argv[]) {
   // A comma separator shows that the window hands the system locale's separator to the decoder.
   qputenv("LC_ALL", "de_DE.UTF-8");
   QApplication app(argc, argv);
-  TstFrmTest test;
+  TestMainWindow test;
   return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_frm_test.moc"
+#include "tst_main_window.moc"

@@ -1,7 +1,8 @@
 // The reading log as the user meets it in the window: decoded frames become grid rows, and the
 // toolbar, the Record and File menus, Ctrl+Delete and the file dialogs act on them.
 
-#include "app/frm_test.h"
+#include "app/main_window.h"
+#include "meter/live_meter.h"
 #include "sim/frame_encoder.h"
 #include "sim/meter_model.h"
 
@@ -23,7 +24,7 @@
 #include <functional>
 #include <memory>
 
-using qm::app::TFrmTest;
+using qm::app::MainWindow;
 
 namespace {
 
@@ -80,7 +81,7 @@ struct FileChoice {
   QString offeredName;
 };
 
-TFrmTest::FileDialogRunner answerWith(FileChoice& choice) {
+qm::app::TableFileCommands::FileDialogRunner answerWith(FileChoice& choice) {
   return [&choice](QFileDialog& dialog) {
     choice.filters = dialog.nameFilters();
     choice.defaultSuffix = dialog.defaultSuffix();
@@ -94,11 +95,11 @@ TFrmTest::FileDialogRunner answerWith(FileChoice& choice) {
 
 }  // namespace
 
-class TstFrmTestReadingLog : public QObject {
+class TestMainWindowReadingLog : public QObject {
   Q_OBJECT
 private slots:
   void init() {
-    window_ = std::make_unique<TFrmTest>();
+    window_ = std::make_unique<MainWindow>();
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
   }
@@ -113,7 +114,7 @@ private slots:
     QVERIFY(grid->model()->index(1, 3).data().toString().endsWith(QChar(0x03A9)));
     QCOMPARE(grid->model()->index(1, 4).data().toString(), QString("IR:500V 20G\u03A9"));
     QCOMPARE(grid->currentIndex().row(), 1);  // the grid follows the newest row
-    QCOMPARE(window_->readingLogger().NextRecordNo(), 3);
+    QCOMPARE(window_->liveMeter().logger().nextRecordNo(), 3);
   }
 
   void clearAllAndNew_data() {
@@ -138,7 +139,7 @@ private slots:
     QCOMPARE(seen.icon, QMessageBox::Information);
     QCOMPARE(grid()->model()->rowCount(), 0);
     showReadingAt(70'000);
-    QCOMPARE(window_->readingTable().row(0).No, std::optional<std::int32_t>(1));
+    QCOMPARE(window_->liveMeter().table().row(0).No, std::optional<std::int32_t>(1));
   }
 
   void ctrlDeleteAsksFirst() {
@@ -162,7 +163,7 @@ private slots:
     }
     QCOMPARE(grid()->model()->rowCount(), 1);
     QCOMPARE(grid()->model()->index(0, 0).data().toString(), QString("2"));
-    QCOMPARE(window_->readingLogger().NextRecordNo(), 3);  // numbering keeps the gap
+    QCOMPARE(window_->liveMeter().logger().nextRecordNo(), 3);  // numbering keeps the gap
   }
 
   void intervalFieldTakesDigitsOnly() {
@@ -170,13 +171,13 @@ private slots:
     field->clear();
     QTest::keyClicks(field, "1a-2.5");
     QCOMPARE(field->text(), QString("125"));
-    QCOMPARE(window_->readingLogger().SampleCountdown(), 125);
+    QCOMPARE(window_->liveMeter().logger().sampleCountdown(), 125);
 
     field->clear();
     QGuiApplication::clipboard()->setText(QStringLiteral("-4 s"));
     field->paste();
     QCOMPARE(field->text(), QString("4"));
-    QCOMPARE(window_->readingLogger().SampleCountdown(), 4);
+    QCOMPARE(window_->liveMeter().logger().sampleCountdown(), 4);
   }
 
   void intervalBeyondTheIntegerRange() {
@@ -190,7 +191,7 @@ private slots:
     }
     QCOMPARE(seen.text, QString("'99999999999' is not a valid integer value"));
     QCOMPARE(seen.icon, QMessageBox::Critical);
-    QCOMPARE(window_->readingLogger().SampleCountdown(), 5);
+    QCOMPARE(window_->liveMeter().logger().sampleCountdown(), 5);
 
     // A reading that arrives now is not logged, and the history says why.
     showReadingAt(10'000);
@@ -202,9 +203,9 @@ private slots:
 
   void recordLimitFromTheMenu() {
     window_->findChild<QAction*>(QStringLiteral("set1k"))->trigger();
-    QCOMPARE(window_->readingLogger().RecordLimit(), 1000);
+    QCOMPARE(window_->liveMeter().logger().recordLimit(), 1000);
     window_->findChild<QAction*>(QStringLiteral("setlimit"))->trigger();
-    QCOMPARE(window_->readingLogger().RecordLimit(), 10'000'000);
+    QCOMPARE(window_->liveMeter().logger().recordLimit(), 10'000'000);
   }
 
   void saveAndOpenThroughTheDialogs() {
@@ -212,7 +213,7 @@ private slots:
     showReadingAt(10'000);
     showReadingAt(40'000);
     FileChoice choice(folder.filePath(QStringLiteral("readings.xml")));
-    window_->setFileDialogRunner(answerWith(choice));
+    window_->tableFileCommands().setFileDialogRunner(answerWith(choice));
 
     SeenBox saved;
     {
@@ -225,7 +226,7 @@ private slots:
     QCOMPARE(saved.text, "Save table to specified file: " + choice.path + " Scuss!");
     QCOMPARE(saved.icon, QMessageBox::NoIcon);
 
-    window_->readingTable().clear();
+    window_->liveMeter().table().clear();
     window_->findChild<QAction*>(QStringLiteral("Open"))->trigger();
     QCOMPARE(choice.filters, QStringList({"Excel File(*.xls)", "XML (*.xml)", "Txt File(*.txt)"}));
     QCOMPARE(choice.defaultSuffix, QString());
@@ -246,7 +247,7 @@ private slots:
     QVERIFY(broken.open(QIODevice::WriteOnly));
     broken.write("<DATAPACKET");
     broken.close();
-    window_->setFileDialogRunner(answerWith(choice));
+    window_->tableFileCommands().setFileDialogRunner(answerWith(choice));
     showReadingAt(10'000);
 
     SeenBox seen;
@@ -266,12 +267,12 @@ private:
 
   // Shows what the simulated meter displays `ms` into its programme.
   void showReadingAt(int ms) {
-    window_->showFrame(qm::sim::frameText(qm::sim::encodeFrame(meter_.displayAt(std::chrono::milliseconds(ms)))));
+    window_->liveMeter().decodeFrame(qm::sim::frameText(qm::sim::encodeFrame(meter_.displayAt(std::chrono::milliseconds(ms)))));
   }
 
   qm::sim::MeterModel meter_;
-  std::unique_ptr<TFrmTest> window_;
+  std::unique_ptr<MainWindow> window_;
 };
 
-QTEST_MAIN(TstFrmTestReadingLog)
-#include "tst_frm_test_reading_log.moc"
+QTEST_MAIN(TestMainWindowReadingLog)
+#include "tst_main_window_reading_log.moc"

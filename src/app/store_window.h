@@ -7,10 +7,10 @@
 
 namespace qm::app {
 
-class TFrmstore : public QDialog {
+class StoreWindow : public QDialog {
   Q_OBJECT
 public:
-  explicit TFrmstore(QWidget* parent);
+  explicit StoreWindow(QWidget* parent);
 };
 
 }  // namespace qm::app

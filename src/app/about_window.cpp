@@ -1,4 +1,4 @@
-#include "app/frm_about.h"
+#include "app/about_window.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -6,7 +6,7 @@
 
 namespace qm::app {
 
-TFrmAbout::TFrmAbout(QWidget* parent) : QDialog(parent) {
+AboutWindow::AboutWindow(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("FrmAbout"));
   setWindowTitle(QStringLiteral("About"));
 

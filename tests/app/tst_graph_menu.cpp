@@ -1,7 +1,8 @@
 // The trend chart inside the main window: the hidden Graph menu runs the chart's commands, the
 // chart shows the window's reading table, and the enlarged chart covers what the window shows.
 
-#include "app/frm_test.h"
+#include "app/main_window.h"
+#include "meter/live_meter.h"
 #include "chart/trend_chart_view.h"
 #include "sim/simulated_desk.h"
 
@@ -23,7 +24,7 @@ class TestGraphMenu : public QObject {
   Q_OBJECT
 
 private:
-  std::unique_ptr<qm::app::TFrmTest> window_;
+  std::unique_ptr<qm::app::MainWindow> window_;
   TrendChartView* chart_ = nullptr;
   QTemporaryDir folder_;
   QStringList information_;
@@ -36,17 +37,17 @@ private:
       qm::log::RowFields fields;
       fields.No = no;
       fields.text(qm::log::TextField::Value) = "100";
-      window_->readingTable().appendAdded(fields);
+      window_->liveMeter().table().appendAdded(fields);
     }
   }
 
 private slots:
   void init() {
-    window_ = std::make_unique<qm::app::TFrmTest>(qm::sim::simulatedDesk());
+    window_ = std::make_unique<qm::app::MainWindow>(qm::sim::simulatedDesk());
     chart_ = window_->findChild<TrendChartView*>(QStringLiteral("Chtshow"));
     chart_->setSnapshotFolder(folder_.path() + QLatin1Char('/'));
     chart_->setPrompts({[this](const QString& text) { information_.append(text); },
-                        [](const QString& text) { QFAIL(qPrintable(text)); }});
+                       [](const QString& text) { QFAIL(qPrintable(text)); }});
   }
   void cleanup() {
     window_.reset();

@@ -1,6 +1,6 @@
-#include "log/digits_only_validator.h"
+#include "app/digits_only_validator.h"
 
-namespace qm::log {
+namespace qm::app {
 
 QValidator::State DigitsOnlyValidator::validate(QString& input, int& position) const {
   QString digits;
@@ -19,4 +19,4 @@ QValidator::State DigitsOnlyValidator::validate(QString& input, int& position) c
   return Acceptable;
 }
 
-}  // namespace qm::log
+}  // namespace qm::app

@@ -1,4 +1,4 @@
-#include "app/frm_store.h"
+#include "app/store_window.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -6,7 +6,7 @@
 
 namespace qm::app {
 
-TFrmstore::TFrmstore(QWidget* parent) : QDialog(parent) {
+StoreWindow::StoreWindow(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("Frmstore"));
   setWindowTitle(QStringLiteral("Store "));
 

@@ -7,10 +7,10 @@
 
 namespace qm::app {
 
-class TFrmAbout : public QDialog {
+class AboutWindow : public QDialog {
   Q_OBJECT
 public:
-  explicit TFrmAbout(QWidget* parent);
+  explicit AboutWindow(QWidget* parent);
 };
 
 }  // namespace qm::app

@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-namespace qm::display {
+namespace qm {
 
 namespace unit {
 inline constexpr std::string_view kVolt = "V";
@@ -36,10 +36,10 @@ inline constexpr std::string_view kStartup = "40.0A";
 inline constexpr std::string_view kStartupValue = "0000";
 
 struct CurrentReading {
-  std::string_view value;     // CurrentValue
-  std::string_view unit;      // CurrentUnit
-  std::string_view function;  // CurrentFunction
-  std::string_view mode;      // CurrentMode
+  std::string_view value;     // currentValue
+  std::string_view unit;      // currentUnit
+  std::string_view function;  // currentFunction
+  std::string_view mode;      // currentMode
 };
 
-}  // namespace qm::display
+}  // namespace qm

@@ -7,10 +7,10 @@
 
 namespace qm::reports {
 
-class TFrmprint : public QDialog {
+class PrintStyleDialog : public QDialog {
   Q_OBJECT
 public:
-  explicit TFrmprint(QWidget* parent);
+  explicit PrintStyleDialog(QWidget* parent);
 };
 
 }  // namespace qm::reports

@@ -51,7 +51,7 @@ private slots:
       table.appendAdded(fields);
     }
     tableFile_ = path("table.txt");
-    QVERIFY(qm::log::SaveTableToFile(table, tableFile_, qm::log::TimeOfDayFormat::systemLongTime()).ok);
+    QVERIFY(qm::log::saveTableToFile(table, tableFile_, qm::log::TimeOfDayFormat::systemLongTime()).ok);
   }
 
   void writesThePicture_data() {

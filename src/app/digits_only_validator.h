@@ -6,7 +6,7 @@
 
 #include <QValidator>
 
-namespace qm::log {
+namespace qm::app {
 
 class DigitsOnlyValidator : public QValidator {
   Q_OBJECT
@@ -15,4 +15,4 @@ public:
   State validate(QString& input, int& position) const override;
 };
 
-}  // namespace qm::log
+}  // namespace qm::app

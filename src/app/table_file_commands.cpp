@@ -1,0 +1,123 @@
+#include "app/table_file_commands.h"
+
+#include "log/time_of_day_format.h"
+#include "meter/live_meter.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QToolButton>
+
+namespace qm::app {
+namespace {
+
+const QString kSaveFilter = QStringLiteral("Excel File(*.xls);;XML(*.xml);;Txt File(*.txt)");
+const QString kOpenFilter = QStringLiteral("Excel File(*.xls);;XML (*.xml);;Txt File(*.txt)");
+
+// A file operation shows its progress once it has taken this long.
+constexpr int kProgressDelayMs = 500;
+// How often a running file operation lets the window repaint and the meter's readings arrive.
+constexpr qint64 kEventIntervalMs = 50;
+
+// A program message without an icon, as the table file commands report their outcome.
+void showPlainMessage(QWidget* parent, const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok, parent);
+  box.exec();
+}
+
+QString runModally(QFileDialog& dialog) {
+  return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().constFirst()
+                                                                               : QString();
+}
+
+}  // namespace
+
+TableFileCommands::TableFileCommands(meter::LiveMeter& meter, const MainWindowControls& controls,
+                                     std::shared_ptr<const log::TimeOfDayFormat> timeFormat, QWidget* window)
+    : QObject(window), meter_(meter), timeFormat_(std::move(timeFormat)), window_(window), runFileDialog_(runModally) {
+  connect(controls.menu.openTable, &QAction::triggered, this, &TableFileCommands::open);
+  connect(controls.menu.saveTableAs, &QAction::triggered, this, &TableFileCommands::saveAs);
+  connect(controls.saveTableButton, &QToolButton::clicked, this, &TableFileCommands::saveAs);
+  connect(controls.openTableButton, &QToolButton::clicked, this, &TableFileCommands::open);
+}
+
+log::TableFileOutcome TableFileCommands::runFileOperation(
+    const QString& label, const std::function<log::TableFileOutcome(const log::FileProgress&)>& operation) {
+  QProgressDialog progress(label, QString(), 0, 1000, window_);
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(kProgressDelayMs);
+  progress.setAutoClose(false);
+  progress.setAutoReset(false);
+  QElapsedTimer sinceEvents;
+  sinceEvents.start();
+  const log::FileProgress report = [&](std::uint64_t done, std::uint64_t total) {
+    if (sinceEvents.elapsed() < kEventIntervalMs) {
+      return;
+    }
+    sinceEvents.restart();
+    progress.setValue(total == 0 ? 0 : static_cast<int>(done * 1000 / total));
+    // Repaints and the meter's readings go on; a user's click waits until the operation is over.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  };
+
+  meter_.holdReadings();
+  const log::TableFileOutcome outcome = operation(report);
+  progress.close();
+  meter_.releaseReadings();
+  return outcome;
+}
+
+void TableFileCommands::saveAs() {
+  QFileDialog dialog(window_);
+  dialog.setObjectName(QStringLiteral("SaveDialog2"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter(kSaveFilter);
+  dialog.setDefaultSuffix(QStringLiteral("xls"));
+  dialog.selectFile(QString());
+  if (const QString fileName = runFileDialog_(dialog); !fileName.isEmpty()) {
+    log::ReadingTable& table = meter_.table();
+    const log::TableFileOutcome outcome =
+        runFileOperation(QStringLiteral("Saving ") + fileName, [&](const log::FileProgress& progress) {
+          return log::saveTableToFile(table, fileName, *timeFormat_, progress);
+        });
+    // The text save visits every row, which leaves the cursor on the last one.
+    if (log::formatForFileName(fileName) == log::TableFileFormat::Text && !table.isEmpty()) {
+      table.setCurrentRow(table.rowCount() - 1);
+    }
+    // A packet that cannot be written raises the file system's error; the text format has a
+    // message of its own.
+    if (!outcome.ok && log::formatForFileName(fileName) == log::TableFileFormat::DataPacket) {
+      QMessageBox::critical(window_, QApplication::applicationName(), outcome.message);
+    } else {
+      showPlainMessage(window_, outcome.message);
+    }
+  }
+  window_->repaint();
+}
+
+void TableFileCommands::open() {
+  QFileDialog dialog(window_);
+  dialog.setObjectName(QStringLiteral("OpenDialog1"));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilter(kOpenFilter);
+  if (!lastOpenedFile_.isEmpty()) {
+    dialog.selectFile(lastOpenedFile_);
+  }
+  if (const QString fileName = runFileDialog_(dialog); !fileName.isEmpty()) {
+    lastOpenedFile_ = fileName;
+    const log::TableFileOutcome outcome =
+        runFileOperation(QStringLiteral("Opening ") + lastOpenedFile_, [&](const log::FileProgress& progress) {
+          return log::loadTableFromFile(lastOpenedFile_, meter_.table(), *timeFormat_, progress);
+        });
+    if (!outcome.ok) {
+      QMessageBox::critical(window_, QStringLiteral("Error"), outcome.message);
+    }
+  }
+  window_->repaint();
+}
+
+}  // namespace qm::app
