@@ -75,7 +75,7 @@ void MainWindow::setUpChart() {
   chart::TrendChartView* chart = controls_.chart;
   const MainMenuItems& menu = controls_.menu;
   chart->fillWithSamples();
-  chart->showSeries(chart->isFillChecked() ? chart::TrendChartView::kAreaSeries : chart::TrendChartView::kLineSeries);
+  chart->showChosenSeries();
   chart->followTable(meter_->table(), localeDecimalSeparator_);
   chart->setNextRecordNoSource([this] { return meter_->logger().nextRecordNo(); });
   chart->setClientArea(controls_.clientArea->viewport());

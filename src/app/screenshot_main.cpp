@@ -1,11 +1,13 @@
 // qm-screenshot: starts the main window on the current display (under Xvfb from
 // scripts/screenshot), brings it into a given state and writes a PNG of it. A developer's tool, and
-// the window smoke test: it fails when the window shows nothing that looks like the meter panel.
+// the window smoke test: it fails when the window shows nothing that looks like the meter panel,
+// and, with --live, when no reading of the simulated meter reaches the screen.
 //
 //   qm-screenshot OUT.png [--frames FILE] [--live SECONDS] [--scroll] [--chart | --enlarge-chart]
 
 #include "app/main_window.h"
 #include "chart/trend_chart_view.h"
+#include "core/ansi_text.h"
 #include "display/meter_panel.h"
 #include "meter/live_meter.h"
 #include "sim/simulated_desk.h"
@@ -16,6 +18,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTableView>
 #include <QTest>
 
 #include <cstdio>
@@ -34,6 +37,50 @@ bool looksLikeThePanel(const QImage& shot, const QRect& panel) {
     }
   }
   return white > 1000 && black > 200;
+}
+
+// Whether `area` of the picture holds text: enough pixels far from the colour of its corner.
+bool holdsText(const QImage& shot, const QRect& area) {
+  const QRect inside = area.adjusted(1, 1, -1, -1).intersected(shot.rect());
+  if (inside.isEmpty()) {
+    return false;
+  }
+  const int background = qGray(shot.pixel(inside.topLeft()));
+  int ink = 0;
+  for (int y = inside.top(); y <= inside.bottom(); ++y) {
+    for (int x = inside.left(); x <= inside.right(); ++x) {
+      ink += std::abs(qGray(shot.pixel(x, y)) - background) > 60 ? 1 : 0;
+    }
+  }
+  return ink >= 10;
+}
+
+// Why the newest logged reading is not on the screen, or an empty text when it is: the live meter
+// logged it, the grid's row shows its value and the row's pixels hold text, and the panel's last
+// main digit shows what the decoder lit.
+QString readingMissing(qm::app::MainWindow& window, const QImage& shot) {
+  const qm::log::ReadingTable& table = window.liveMeter().table();
+  if (table.rowCount() == 0) {
+    return QStringLiteral("no reading of the simulated meter was logged");
+  }
+  const std::size_t newest = table.rowCount() - 1;
+  const QString value = qm::fromAnsi(table.row(newest).texts[0].value_or(std::string_view()));
+  auto* grid = window.findChild<QTableView*>(QStringLiteral("DBGrid1"));
+  const QModelIndex cell = grid->model()->index(static_cast<int>(newest), 2);
+  if (cell.data().toString() != value) {
+    return QStringLiteral("the grid's newest row does not show the value %1").arg(value);
+  }
+  const QRect cellOnShot(grid->viewport()->mapTo(&window, grid->visualRect(cell).topLeft()), grid->visualRect(cell).size());
+  if (!holdsText(shot, cellOnShot)) {
+    return QStringLiteral("the grid's newest row is not drawn on the screen");
+  }
+  const qm::display::PanelState& panel = window.liveMeter().panel();
+  const auto* lastDigit = window.findChild<QWidget*>(QLatin1String(qm::display::name(qm::display::Digit::LabelD)));
+  if (!panel.isLit(qm::display::Digit::LabelD) || lastDigit == nullptr || lastDigit->isHidden() ||
+      lastDigit->property("text").toString() != QString(QLatin1Char(panel.digitText(qm::display::Digit::LabelD)))) {
+    return QStringLiteral("the panel does not show the reading's digits");
+  }
+  return {};
 }
 
 int fail(const QString& message) {
@@ -102,6 +149,12 @@ int main(int argc, char* argv[]) {
   const bool panelShown = !parser.isSet(scroll) && !parser.isSet(chart) && !parser.isSet(enlargeChart);
   if (panelShown && !looksLikeThePanel(shot, panelOnShot.intersected(shot.rect()))) {
     return fail(QStringLiteral("the meter panel is not on the screen"));
+  }
+  if (parser.isSet(live) && panelShown) {
+    if (const QString missing = readingMissing(window, shot); !missing.isEmpty()) {
+      shot.save(parser.positionalArguments().first());
+      return fail(missing);
+    }
   }
   if (!shot.save(parser.positionalArguments().first())) {
     return fail(QStringLiteral("cannot write ") + parser.positionalArguments().first());

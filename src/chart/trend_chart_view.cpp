@@ -303,8 +303,10 @@ void TrendChartView::setFillChecked(bool checked) { fillBox_->setChecked(checked
 
 void TrendChartView::switchFill() {
   emit fillSwitched(fillBox_->isChecked());
-  showSeries(fillBox_->isChecked() ? kAreaSeries : kLineSeries);
+  showChosenSeries();
 }
+
+void TrendChartView::showChosenSeries() { showSeries(fillBox_->isChecked() ? kAreaSeries : kLineSeries); }
 
 std::size_t TrendChartView::pagedPointCount() const { return points_.empty() ? 1 : points_.size(); }
 

@@ -68,6 +68,10 @@ public:
   // Makes the series at `index` the only active one; inactive series are neither drawn nor paged.
   void showSeries(int index);
 
+  // Makes the series the "Fill" box chooses the only active one: the area when it is checked, the
+  // line otherwise.
+  void showChosenSeries();
+
   // The toolbar's "Fill" box. Setting it acts as a click on it does.
   bool isFillChecked() const;
   void setFillChecked(bool checked);

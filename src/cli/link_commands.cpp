@@ -61,7 +61,8 @@ int runList(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   return 0;
 }
 
-int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           std::unique_ptr<link::HidPlatform> platform) {
   constexpr std::string_view kUsage =
       "usage: qm-cli log [--simulate] [--count N] [--seconds S] [--limit N] [--interval S] [--no-repeat]\n"
       "                  [--out FILE] [--decimal-separator SEP]\n"
@@ -128,14 +129,14 @@ int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
 
   try {
-    meter::LiveMeter meter(platformFor(simulate));
+    meter::LiveMeter meter(platform ? std::move(platform) : platformFor(simulate));
     meter.setDecimalSeparator(options.decimalSeparator ? *options.decimalSeparator : systemDecimalSeparator());
     log::ReadingLogger& logger = meter.logger();
     logger.setRecordLimit(static_cast<std::int32_t>(*limit));
     logger.setRepeatAllowed(repeatAllowed);
     if (interval) {
       logger.setIntervalOn(true);
-      logger.setIntervalText(std::to_string(*interval));
+      logger.setStartingIntervalText(std::to_string(*interval));
     }
     ReconnectPolicy policy(meter, err);
 

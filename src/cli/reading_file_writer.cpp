@@ -3,6 +3,7 @@
 #include "log/table_files.h"
 #include "log/text_table_file.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace qm::cli {
@@ -20,15 +21,27 @@ std::unique_ptr<ReadingFileWriter> ReadingFileWriter::open(const QString& fileNa
     probe.cancelWriting();
     return writer;
   }
-  writer->lines_.setFileName(fileName);
-  if (!writer->lines_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+  // An existing file is opened without truncating it; a new one must be creatable in its folder.
+  const QFileInfo file(fileName);
+  if (file.exists()) {
+    QFile probe(fileName);
+    if (file.isDir() || !probe.open(QIODevice::ReadWrite)) {
+      return nullptr;
+    }
+  } else if (!QFileInfo(file.absolutePath()).isWritable()) {
     return nullptr;
   }
-  writer->line_.assign(log::kTextTableHeader).append("\r\n");
-  return writer->lines_.write(writer->line_.data(), qint64(writer->line_.size())) == qint64(writer->line_.size()) &&
-                 writer->lines_.flush()
-             ? std::move(writer)
-             : nullptr;
+  writer->lines_.setFileName(fileName);
+  return writer;
+}
+
+// The header goes out with the first reading, replacing what the file held.
+bool ReadingFileWriter::startLines() {
+  if (!lines_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    return false;
+  }
+  line_.assign(log::kTextTableHeader).append("\r\n");
+  return lines_.write(line_.data(), qint64(line_.size())) == qint64(line_.size());
 }
 
 ReadingFileWriter::ReadingFileWriter(const QString& fileName, bool isPacket)
@@ -38,6 +51,9 @@ bool ReadingFileWriter::add(const log::RowFields& row) {
   if (isPacket_) {
     return true;
   }
+  if (!lines_.isOpen() && !startLines()) {
+    return false;
+  }
   line_.clear();
   log::appendTextTableLine(line_, row, timeFormat_);
   return lines_.write(line_.data(), qint64(line_.size())) == qint64(line_.size()) && lines_.flush();
@@ -45,6 +61,7 @@ bool ReadingFileWriter::add(const log::RowFields& row) {
 
 QString ReadingFileWriter::finish(const log::ReadingTable& table) {
   if (!isPacket_) {
+    // A log that ended before its first reading leaves the file as it was.
     lines_.close();
     return lines_.error() == QFileDevice::NoError ? QString() : lines_.errorString();
   }

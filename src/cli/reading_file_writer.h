@@ -3,7 +3,8 @@
 // Where `qm-cli log --out FILE` puts the logged readings, by the same extension rule as the
 // window's Save As: a TAB-separated table file grows by one line as each reading is logged (a
 // logger stopped by power loss leaves every line it wrote), while an XML data packet, which
-// describes the whole table, is written once logging has ended.
+// describes the whole table, is written once logging has ended. Nothing is written to the file
+// before the first reading is logged: a logger that cannot start leaves an old file as it was.
 
 #include "log/reading_table.h"
 #include "log/time_of_day_format.h"
@@ -17,7 +18,8 @@ namespace qm::cli {
 
 class ReadingFileWriter {
 public:
-  // Null when the file cannot be written, checked before any reading is logged.
+  // Null when the file cannot be written, checked before any reading is logged without touching
+  // the file.
   static std::unique_ptr<ReadingFileWriter> open(const QString& fileName);
 
   // A row was logged. False when its line could not be written.
@@ -27,6 +29,7 @@ public:
 
 private:
   ReadingFileWriter(const QString& fileName, bool isPacket);
+  bool startLines();
 
   QString fileName_;
   bool isPacket_;

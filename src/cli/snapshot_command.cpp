@@ -18,7 +18,13 @@
 namespace qm::cli {
 namespace {
 
-constexpr std::string_view kUsage = "usage: qm-cli snapshot TABLEFILE OUT.bmp [--page N] [--page-size P] [--whole]\n";
+constexpr std::string_view kUsage =
+    "usage: qm-cli snapshot TABLEFILE OUT.bmp [--page N] [--page-size P] [--whole] [--decimal-separator SEP]\n"
+    "  --page N               draw page N (default: the first)\n"
+    "  --page-size P          points a page, 0 for all on one page (default 100, as the window starts)\n"
+    "  --whole                every point on one page, as the window's \"Save Whole\"\n"
+    "  --decimal-separator S  what a decimal point reads as in the table's values (default: the\n"
+    "                         system locale's); rows whose value is no number give no point\n";
 
 // The chart's size in the main window.
 constexpr QSize kChartSize(361, 209);
@@ -28,6 +34,7 @@ struct SnapshotArguments {
   std::optional<long long> page;
   std::optional<long long> pageSize;
   bool whole = false;
+  OutputOptions output;
 };
 
 // The arguments, or a refusal written to `err`.
@@ -37,26 +44,35 @@ std::optional<SnapshotArguments> parse(const std::vector<std::string>& args, std
     err << "qm-cli snapshot: " << why << '\n' << kUsage;
     return std::nullopt;
   };
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--whole") {
-      parsed.whole = true;
-    } else if (arg == "--page" || arg == "--page-size") {
-      const long long lowest = arg == "--page" ? 1 : 0;
-      const std::optional<long long> value =
-          i + 1 < args.size() ? wholeNumber(args[i + 1], lowest, std::numeric_limits<std::int32_t>::max())
-                              : std::nullopt;
-      if (!value) {
-        return refuse(arg + " needs a whole number from " + std::to_string(lowest) + " to 2147483647");
-      }
-      (arg == "--page" ? parsed.page : parsed.pageSize) = value;
-      ++i;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      // A mistyped option must not become a file name.
-      return refuse("unknown option '" + arg + "'");
-    } else {
-      parsed.files.push_back(arg);
-    }
+  const bool accepted = parseArguments(
+      args, "snapshot", kUsage, parsed.output, err,
+      [&parsed](const std::vector<std::string>& all, std::size_t& i) -> std::optional<std::string> {
+        const std::string& arg = all[i];
+        if (arg == "--whole") {
+          parsed.whole = true;
+        } else if (arg == "--page" || arg == "--page-size") {
+          const long long lowest = arg == "--page" ? 1 : 0;
+          const std::optional<long long> value =
+              i + 1 < all.size() ? wholeNumber(all[i + 1], lowest, std::numeric_limits<std::int32_t>::max())
+                                 : std::nullopt;
+          if (!value) {
+            return arg + " needs a whole number from " + std::to_string(lowest) + " to 2147483647";
+          }
+          (arg == "--page" ? parsed.page : parsed.pageSize) = value;
+          ++i;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+          // A mistyped option must not become a file name.
+          return "unknown option '" + arg + "'";
+        } else {
+          parsed.files.push_back(arg);
+        }
+        return std::nullopt;
+      });
+  if (!accepted) {
+    return std::nullopt;
+  }
+  if (parsed.output.printState) {
+    return refuse("--state is not an option of snapshot");
   }
   if (parsed.files.size() != 2) {
     return refuse("expected a table file and a picture file");
@@ -87,7 +103,9 @@ int runSnapshot(const std::vector<std::string>& args, std::ostream& out, std::os
 
   chart::TrendChartView chart(nullptr);
   chart.resize(kChartSize);
-  chart.followTable(table, systemDecimalSeparator());
+  // As the window shows it: one series, the one its "Fill" box chooses.
+  chart.showChosenSeries();
+  chart.followTable(table, parsed->output.decimalSeparator.value_or(systemDecimalSeparator()));
   if (parsed->whole) {
     chart.showWholeRun();
   } else if (parsed->pageSize) {
@@ -107,9 +125,15 @@ int runSnapshot(const std::vector<std::string>& args, std::ostream& out, std::os
     err << "qm-cli snapshot: " << error->toStdString() << '\n';
     return 1;
   }
+  const std::size_t withoutPoint = table.rowCount() - chart.points().size();
   out << parsed->files[1] << ": page " << chart.pager().page() << " of " << pageCount << ", "
-      << chart.points().size() << " points in the chart, " << picture.width() << " x " << picture.height()
-      << " pixels\n";
+      << chart.points().size() << " points in the chart, " << withoutPoint << " of " << table.rowCount()
+      << " rows gave no point, " << picture.width() << " x " << picture.height() << " pixels\n";
+  if (table.rowCount() > 0 && withoutPoint == table.rowCount()) {
+    err << "qm-cli snapshot: warning: no row of " << parsed->files[0]
+        << " has a value that is a number; if its values use another decimal separator than the system's, give"
+           " it with --decimal-separator\n";
+  }
   return 0;
 }
 

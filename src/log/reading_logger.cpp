@@ -65,6 +65,12 @@ bool ReadingLogger::setIntervalText(std::string_view text) {
   return true;
 }
 
+bool ReadingLogger::setStartingIntervalText(std::string_view text) {
+  const bool isNumber = setIntervalText(text);
+  sampleCountdown_ = 0;
+  return isNumber;
+}
+
 void ReadingLogger::sampleTimerTick() {
   if (intervalOn_ && sampleCountdown_ > 0) {
     --sampleCountdown_;

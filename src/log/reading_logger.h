@@ -53,6 +53,9 @@ public:
   // countdown, when the text is no number.
   bool setIntervalText(std::string_view text);
   const std::string& intervalText() const { return intervalText_; }
+  // Sets the interval text as the window starts with its own: the countdown has run out, so the
+  // first reading is logged at once. False when the text is no number.
+  bool setStartingIntervalText(std::string_view text);
   // sampleTimerTick: one tick of the one-second timer.
   void sampleTimerTick();
   void setRecordLimit(std::int32_t limit) { recordLimit_ = limit; }

@@ -1,10 +1,12 @@
 #include "cli/decode_command.h"
 #include "cli/link_commands.h"
+#include "cli/reading_file_writer.h"
 #include "cli/replay_command.h"
 #include "cli/simulate_command.h"
 #include "sim/cable_report_stream.h"
 #include "sim/frame_encoder.h"
 #include "sim/meter_model.h"
+#include "sim/virtual_hid_bus.h"
 #include "display/frame_builder.h"
 
 #include <QProcess>
@@ -279,6 +281,58 @@ private slots:
     QVERIFY(packet.startsWith("<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\">"));
     QCOMPARE(packet.count("<ROW RowState=\"4\" No="), 2);
     QVERIFY(packet.contains("<PARAMS CHANGE_LOG=\"1 0 4 2 0 4\"/>"));
+  }
+
+  // The interval lets the first reading through at once, as the window does, and the next ones
+  // only after it: within a few seconds one reading of a 30-second interval is logged.
+  void logIntervalLogsTheFirstReadingAtOnce() {
+    QProcess cli;
+    cli.start(QM_CLI_PATH, {"log", "--simulate", "--interval", "30", "--seconds", "4"});
+    QVERIFY(cli.waitForFinished(30000));
+    QCOMPARE(cli.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts).size(), 1);
+  }
+
+  // A logger that cannot start, or stops before its first reading, leaves an old table file as it
+  // was; the first reading replaces it with the header and that reading.
+  void tableFileIsUntouchedUntilTheFirstReading() {
+    QTemporaryDir dir;
+    const QString name = dir.filePath("old.txt");
+    const QByteArray old = "No\tTime\tValue\tUnit\tFunction\tRemark\r\n1\t08:00:00\t1.0\tV\tNULL\tNULL\r\n";
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+    file.close();
+    const auto contents = [&name] {
+      QFile read(name);
+      return read.open(QIODevice::ReadOnly) ? read.readAll() : QByteArray();
+    };
+
+    qm::log::ReadingTable table;
+    {
+      const auto writer = qm::cli::ReadingFileWriter::open(name);
+      QVERIFY(writer != nullptr);
+      QCOMPARE(contents(), old);
+      QCOMPARE(writer->finish(table), QString());
+      QCOMPARE(contents(), old);
+    }
+    const auto writer = qm::cli::ReadingFileWriter::open(name);
+    qm::log::RowFields row;
+    row.No = 1;
+    row.Time = 9 * 3'600'000;
+    row.text(qm::log::TextField::Value) = "2.5";
+    QVERIFY(writer->add(row));
+    QCOMPARE(writer->finish(table), QString());
+    QCOMPARE(contents(), QByteArray("No\tTime\tValue\tUnit\tFunction\tRemark\r\n1\t09:00:00\t2.5\tNULL\tNULL\tNULL\r\n"));
+
+    // With no cable at all the logger ends at once and the file stays as it was.
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+    file.close();
+    std::ostringstream out;
+    std::ostringstream err;
+    auto bus = std::make_unique<qm::sim::VirtualHidBus>();
+    QCOMPARE(qm::cli::runLog({"--out", name.toStdString()}, out, err, std::move(bus)), 1);
+    QVERIFY(QString::fromStdString(err.str()).contains("no \"USB to Serial\" cable"));
+    QCOMPARE(contents(), old);
   }
 
   // The installed tool: files in order with one decoder, missing files reported, status 1.

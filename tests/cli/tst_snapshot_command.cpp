@@ -27,6 +27,39 @@ Run snapshot(const QStringList& args) {
   return {status, QString::fromStdString(out.str()), QString::fromStdString(err.str())};
 }
 
+// Pixels of the picture near `colour`.
+int pixelsNear(const QImage& picture, const QColor& colour) {
+  int count = 0;
+  for (int y = 0; y < picture.height(); ++y) {
+    for (int x = 0; x < picture.width(); ++x) {
+      const QColor pixel = picture.pixelColor(x, y);
+      count += std::abs(pixel.red() - colour.red()) + std::abs(pixel.green() - colour.green()) +
+                           std::abs(pixel.blue() - colour.blue()) <
+                       40
+                   ? 1
+                   : 0;
+    }
+  }
+  return count;
+}
+
+// The chart's two series: the filled area (yellow under a blue edge) and the plain green line.
+const QColor kAreaFill(255, 255, 128);
+const QColor kLinePen(128, 255, 0);
+
+// Saves a table of readings with these values, as Save As does.
+bool saveValues(const std::vector<const char*>& values, const QString& file) {
+  qm::log::ReadingTable table;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    qm::log::RowFields fields;
+    fields.No = static_cast<std::int32_t>(i + 1);
+    fields.Time = static_cast<std::int32_t>(i + 1) * 1000;
+    fields.text(qm::log::TextField::Value) = values[i];
+    table.appendAdded(fields);
+  }
+  return qm::log::saveTableToFile(table, file, qm::log::TimeOfDayFormat::systemLongTime()).ok;
+}
+
 }  // namespace
 
 class TestSnapshotCommand : public QObject {
@@ -41,23 +74,14 @@ private:
 private slots:
   void initTestCase() {
     // Five readings, one of them the meter's "L", saved as Save As does.
-    qm::log::ReadingTable table;
-    const char* values[] = {"100", "200", "L", "300", "400"};
-    for (std::int32_t no = 1; no <= 5; ++no) {
-      qm::log::RowFields fields;
-      fields.No = no;
-      fields.Time = no * 1000;
-      fields.text(qm::log::TextField::Value) = values[no - 1];
-      table.appendAdded(fields);
-    }
     tableFile_ = path("table.txt");
-    QVERIFY(qm::log::saveTableToFile(table, tableFile_, qm::log::TimeOfDayFormat::systemLongTime()).ok);
+    QVERIFY(saveValues({"1000", "5000", "L", "8000", "10000"}, tableFile_));
   }
 
   void writesThePicture_data() {
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("said");
-    QTest::newRow("first page") << QStringList() << "page 1 of 1, 4 points";
+    QTest::newRow("first page") << QStringList() << "page 1 of 1, 4 points in the chart, 1 of 5 rows gave no point";
     QTest::newRow("a page of two") << QStringList{"--page-size", "2", "--page", "2"} << "page 2 of 2, 4 points";
     QTest::newRow("all on one page") << QStringList{"--page-size", "0"} << "page 1 of 1, 4 points";
     QTest::newRow("whole") << QStringList{"--whole"} << "page 1 of 1, 4 points";
@@ -73,6 +97,29 @@ private slots:
     QVERIFY2(run.out.contains(said), qPrintable(run.out));
     const QImage written(picture, "BMP");
     QCOMPARE(written.size(), QSize(361, 209));
+    // As the window's snapshots: the filled area alone, no line drawn over it.
+    QVERIFY2(pixelsNear(written, kAreaFill) > 200, qPrintable(QString::number(pixelsNear(written, kAreaFill))));
+    QCOMPARE(pixelsNear(written, kLinePen), 0);
+  }
+
+  // A table written where "." is the separator, read where it is not: the separator can be given,
+  // and a table none of whose rows gives a point is said to be so.
+  void decimalSeparator_data() {
+    QTest::addColumn<QString>("separator");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<bool>("warned");
+    QTest::newRow("the table's own") << "." << "3 points in the chart, 0 of 3 rows gave no point" << false;
+    QTest::newRow("another one") << "," << "0 points in the chart, 3 of 3 rows gave no point" << true;
+  }
+  void decimalSeparator() {
+    QFETCH(QString, separator);
+    const QString tableFile = path("decimal.txt");
+    QVERIFY(saveValues({"1.5", "2.5", "3.5"}, tableFile));
+    const Run run = snapshot({tableFile, path("decimal.bmp"), "--decimal-separator", separator});
+    QCOMPARE(run.status, 0);
+    QFETCH(QString, said);
+    QVERIFY2(run.out.contains(said), qPrintable(run.out));
+    QTEST(run.err.contains("--decimal-separator"), "warned");
   }
 
   void refusals_data() {
