@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QScreen>
 #include <QScrollArea>
 #include <QToolButton>
@@ -94,10 +95,25 @@ void MainWindow::setUpChart() {
 }
 
 void MainWindow::connectWindowCommands() {
-  connect(controls_.exitPanel, &ClickPanel::clicked, this, [] { QCoreApplication::quit(); });
-  connect(controls_.menu.exit, &QAction::triggered, this, [] { QCoreApplication::quit(); });
+  const auto endProgram = [this] {
+    if (tableFiles_->mayEnd()) {
+      // Quitting closes the windows; the answer given stands for this window's close.
+      endConfirmed_ = true;
+      QCoreApplication::quit();
+    }
+  };
+  connect(controls_.exitPanel, &ClickPanel::clicked, this, endProgram);
+  connect(controls_.menu.exit, &QAction::triggered, this, endProgram);
   connect(controls_.menu.help, &QAction::triggered, this, &MainWindow::showHelp);
   connect(controls_.storeButton, &QToolButton::clicked, this, [this] { storeWindow_->exec(); });
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (endConfirmed_ || tableFiles_->mayEnd()) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
 }
 
 void MainWindow::placeOnScreen() {

@@ -38,6 +38,10 @@ public:
   // The system locale's decimal separator as code page 936 bytes; empty when it has no such form.
   const std::string& localeDecimalSeparator() const { return localeDecimalSeparator_; }
 
+protected:
+  // Asks before readings that were never saved are lost; a cancel keeps the window open.
+  void closeEvent(QCloseEvent* event) override;
+
 private:
   void setUpChart();
   void connectWindowCommands();
@@ -50,6 +54,7 @@ private:
   StoreWindow* storeWindow_ = nullptr;
   HelpViewer* helpViewer_ = nullptr;
 
+  bool endConfirmed_ = false;  // the user already agreed to end with what is unsaved
   QString programFolder_;
   std::string localeDecimalSeparator_;
 };

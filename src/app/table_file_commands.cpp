@@ -37,7 +37,12 @@ QString runModally(QFileDialog& dialog) {
 
 TableFileCommands::TableFileCommands(meter::LiveMeter& meter, const MainWindowControls& controls,
                                      std::shared_ptr<const log::TimeOfDayFormat> timeFormat, QWidget* window)
-    : QObject(window), meter_(meter), timeFormat_(std::move(timeFormat)), window_(window), runFileDialog_(runModally) {
+    : QObject(window),
+      meter_(meter),
+      unsaved_(meter.table()),
+      timeFormat_(std::move(timeFormat)),
+      window_(window),
+      runFileDialog_(runModally) {
   connect(controls.menu.openTable, &QAction::triggered, this, &TableFileCommands::open);
   connect(controls.menu.saveTableAs, &QAction::triggered, this, &TableFileCommands::saveAs);
   connect(controls.saveTableButton, &QToolButton::clicked, this, &TableFileCommands::saveAs);
@@ -70,15 +75,17 @@ log::TableFileOutcome TableFileCommands::runFileOperation(
   return outcome;
 }
 
-void TableFileCommands::saveAs() {
+bool TableFileCommands::saveAs() {
   QFileDialog dialog(window_);
   dialog.setObjectName(QStringLiteral("SaveDialog2"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setNameFilter(kSaveFilter);
   dialog.setDefaultSuffix(QStringLiteral("xls"));
   dialog.selectFile(QString());
+  bool saved = false;
   if (const QString fileName = runFileDialog_(dialog); !fileName.isEmpty()) {
     log::ReadingTable& table = meter_.table();
+    const std::size_t rowsSaved = table.rowCount();
     const log::TableFileOutcome outcome =
         runFileOperation(QStringLiteral("Saving ") + fileName, [&](const log::FileProgress& progress) {
           return log::saveTableToFile(table, fileName, *timeFormat_, progress);
@@ -94,8 +101,33 @@ void TableFileCommands::saveAs() {
     } else {
       showPlainMessage(window_, outcome.message);
     }
+    // Readings held back during the save came in after it: they are not on disk.
+    if (outcome.ok && table.rowCount() == rowsSaved) {
+      unsaved_.markSaved();
+    }
+    saved = outcome.ok;
   }
   window_->repaint();
+  return saved;
+}
+
+bool TableFileCommands::mayEnd() {
+  if (!unsaved_.any()) {
+    return true;
+  }
+  QMessageBox question(QMessageBox::Warning, QApplication::applicationName(),
+                       QStringLiteral("The table holds readings that were never saved. Save them before the program ends?"),
+                       QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, window_);
+  question.setObjectName(QStringLiteral("UnsavedReadingsQuestion"));
+  question.setDefaultButton(QMessageBox::Save);
+  switch (question.exec()) {
+    case QMessageBox::Discard:
+      return true;
+    case QMessageBox::Save:
+      return saveAs();
+    default:
+      return false;
+  }
 }
 
 void TableFileCommands::open() {

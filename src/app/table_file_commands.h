@@ -2,10 +2,12 @@
 
 // File > "  Open" and "  Save As..." and the toolbar's "Open Data" and "Save Data": the file
 // dialogs with their filters, the table file operation with its progress while readings are held
-// back, and the outcome's message. The formats themselves live in src/log.
+// back, and the outcome's message; and the question before the program ends with readings that
+// were never saved. The formats themselves live in src/log.
 
 #include "app/main_window_layout.h"
 #include "log/table_files.h"
+#include "log/unsaved_rows.h"
 
 #include <QObject>
 #include <QString>
@@ -38,8 +40,14 @@ public:
 
   void setFileDialogRunner(FileDialogRunner runner) { runFileDialog_ = std::move(runner); }
 
-  void saveAs();
+  // True when the table was saved.
+  bool saveAs();
   void open();
+
+  // Before the program ends: when the table holds rows that were never saved, asks whether to save
+  // them. True when the program may end (nothing to lose, discarded, or saved); false when the
+  // user cancelled or the save did not happen.
+  bool mayEnd();
 
 private:
   // Runs a table file operation with the logging held, a progress dialog when it takes long, and
@@ -48,6 +56,7 @@ private:
                                          const std::function<log::TableFileOutcome(const log::FileProgress&)>& operation);
 
   meter::LiveMeter& meter_;
+  log::UnsavedRows unsaved_;
   std::shared_ptr<const log::TimeOfDayFormat> timeFormat_;
   QWidget* window_;
   FileDialogRunner runFileDialog_;

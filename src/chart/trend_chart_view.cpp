@@ -120,9 +120,11 @@ void TrendChartView::buildChart() {
   chart_->layout()->setContentsMargins(0, 0, 0, 0);
   chart_->setMargins(QMargins(2, 22, 6, 2));
 
-  auto* areaPoints = new QLineSeries;
+  // An area series does not own the line that bounds it: the area is made its parent.
+  auto* area = new QAreaSeries;
+  auto* areaPoints = new QLineSeries(area);
+  area->setUpperSeries(areaPoints);
   areaPoints_ = areaPoints;
-  auto* area = new QAreaSeries(areaPoints);
   area->setName(QStringLiteral("Series2"));
   area->setBrush(QColor(255, 255, 128));
   area->setPen(QPen(QColor(0, 128, 255)));

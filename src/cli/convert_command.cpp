@@ -1,5 +1,6 @@
 #include "cli/convert_command.h"
 
+#include "cli/command_usage.h"
 #include "log/table_files.h"
 
 #include <QFile>
@@ -7,22 +8,16 @@
 #include <ostream>
 
 namespace qm::cli {
-namespace {
-
-constexpr std::string_view kUsage = "usage: qm-cli convert IN OUT\n";
-
-}  // namespace
-
 int runConvert(const std::vector<std::string>& args, std::ostream& err) {
   for (const std::string& arg : args) {
     // A mistyped option must not become a file name.
     if (arg.size() > 1 && arg[0] == '-') {
-      err << "qm-cli convert: unknown option '" << arg << "'\n" << kUsage;
+      err << "qm-cli convert: unknown option '" << arg << "'\n" << usage::synopsis(usage::kConvert);
       return 2;
     }
   }
   if (args.size() != 2) {
-    err << "qm-cli convert: expected two file names\n" << kUsage;
+    err << "qm-cli convert: expected two file names\n" << usage::synopsis(usage::kConvert);
     return 2;
   }
   const QString in = QFile::decodeName(QByteArray::fromStdString(args[0]));

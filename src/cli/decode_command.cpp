@@ -1,5 +1,6 @@
 #include "cli/decode_command.h"
 
+#include "cli/command_usage.h"
 #include "cli/reading_output.h"
 #include "core/meter_frame.h"
 
@@ -11,8 +12,6 @@
 
 namespace qm::cli {
 namespace {
-
-constexpr std::string_view kUsage = "usage: qm-cli decode [--state] [--decimal-separator SEP] [FILE...]\n";
 
 bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
 
@@ -32,7 +31,7 @@ std::optional<std::string> refusal(std::string_view line) {
 int runDecode(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
   OutputOptions options;
   std::vector<std::string> files;
-  const bool parsed = parseArguments(args, "decode", kUsage, options, err,
+  const bool parsed = parseArguments(args, "decode", usage::synopsis(usage::kDecode), options, err,
                                      [&](const std::vector<std::string>& all, std::size_t& i) -> std::optional<std::string> {
                                        if (all[i] == "--") {
                                          files.insert(files.end(), all.begin() + static_cast<std::ptrdiff_t>(i) + 1, all.end());

@@ -1,43 +1,26 @@
 #include "cli/link_commands.h"
 
+#include "cli/command_usage.h"
+#include "cli/link_session.h"
 #include "cli/reading_file_writer.h"
 #include "cli/reading_output.h"
-#include "cli/reconnect_policy.h"
 #include "core/locale_text.h"
-#include "link/hidapi_platform.h"
 #include "meter/live_meter.h"
-#include "sim/simulated_desk.h"
 
 #include <QCoreApplication>
-#include <QTimer>
 
-#include <csignal>
 #include <iterator>
 #include <limits>
 #include <optional>
 #include <ostream>
 
 namespace qm::cli {
-namespace {
-
-std::atomic<bool> interrupted{false};
-
-extern "C" void onInterrupt(int) { interrupted.store(true); }
-
-std::unique_ptr<link::HidPlatform> platformFor(bool simulate) {
-  if (simulate) {
-    return sim::simulatedDesk();
-  }
-  return std::make_unique<link::HidapiPlatform>();
-}
-
-}  // namespace
 
 int runList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   bool simulate = false;
   for (const std::string& arg : args) {
     if (arg != "--simulate") {
-      err << "qm-cli list: unknown argument '" << arg << "'\nusage: qm-cli list [--simulate]\n";
+      err << "qm-cli list: unknown argument '" << arg << "'\n" << usage::synopsis(usage::kList);
       return 2;
     }
     simulate = true;
@@ -63,14 +46,6 @@ int runList(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 
 int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            std::unique_ptr<link::HidPlatform> platform) {
-  constexpr std::string_view kUsage =
-      "usage: qm-cli log [--simulate] [--count N] [--seconds S] [--limit N] [--interval S] [--no-repeat]\n"
-      "                  [--out FILE] [--decimal-separator SEP]\n"
-      "  --limit N      stop logging once N readings were logged (default 10000, at most 10000000)\n"
-      "  --interval S   log at most one reading every S seconds (default: every reading)\n"
-      "  --no-repeat    leave out a reading whose value equals the last one logged\n"
-      "  --out FILE     also write the readings to FILE: an XML data packet at the end for .xml,\n"
-      "                 else a TAB-separated table file, a line as each reading is logged\n";
   bool simulate = false;
   std::optional<long long> count;
   std::optional<long long> seconds;
@@ -80,7 +55,7 @@ int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream
   std::optional<std::string> outFile;
   OutputOptions options;
   const bool parsed = parseArguments(
-      args, "log", kUsage, options, err, [&](const std::vector<std::string>& all, std::size_t& i) -> std::optional<std::string> {
+      args, "log", usage::synopsis(usage::kLog), options, err, [&](const std::vector<std::string>& all, std::size_t& i) -> std::optional<std::string> {
         const auto number = [&](std::optional<long long>& target, long long lowest, long long highest) -> std::optional<std::string> {
           target = i + 1 < all.size() ? wholeNumber(all[i + 1], lowest, highest) : std::nullopt;
           if (!target) {
@@ -115,7 +90,7 @@ int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return 2;
   }
   if (options.printState) {
-    err << "qm-cli log: --state is not an option of log\n" << kUsage;
+    err << "qm-cli log: --state is not an option of log\n" << usage::synopsis(usage::kLog);
     return 2;
   }
 
@@ -138,9 +113,6 @@ int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream
       logger.setIntervalOn(true);
       logger.setStartingIntervalText(std::to_string(*interval));
     }
-    ReconnectPolicy policy(meter, err);
-
-    int status = 0;
     QObject::connect(&meter, &meter::LiveMeter::readingNotLogged, [&](log::ReadingLogger::Outcome why) {
       if (why == log::ReadingLogger::Outcome::OverLimit) {
         err << "qm-cli log: the record limit of " << logger.recordLimit() << " readings is reached\n";
@@ -160,31 +132,7 @@ int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream
       }
     });
 
-    if (!meter.connection().cableIndex()) {
-      err << "qm-cli log: no \"USB to Serial\" cable without a serial number is plugged in\n";
-      return 1;
-    }
-    meter.connectCable();
-    if (!meter.connection().isConnected()) {
-      err << "qm-cli log: the cable cannot be opened for reading\n";
-      return 1;
-    }
-
-    QObject::connect(&meter, &meter::LiveMeter::linkTimerTicked, [&] {
-      if (interrupted.load()) {
-        QCoreApplication::exit(0);
-      } else if (policy.superviseLink() == ReconnectPolicy::LinkState::Ended) {
-        QCoreApplication::exit(1);  // it said why
-      }
-    });
-    if (seconds) {
-      QTimer::singleShot(std::chrono::seconds(*seconds), [] { QCoreApplication::exit(0); });
-    }
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
-    status = QCoreApplication::exec();
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    int status = runConnected(meter, "log", seconds, err);
     if (file) {
       if (const QString failure = file->finish(meter.table()); !failure.isEmpty()) {
         err << "qm-cli log: " << failure.toLocal8Bit().constData() << '\n';

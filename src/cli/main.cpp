@@ -1,14 +1,17 @@
 // qm-cli: the program's core without a window, for scripts and other tools.
 
+#include "cli/command_usage.h"
 #include "cli/convert_command.h"
 #include "cli/decode_command.h"
 #include "cli/link_commands.h"
+#include "cli/record_command.h"
 #include "cli/replay_command.h"
 #include "cli/simulate_command.h"
 #include "cli/snapshot_command.h"
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -17,6 +20,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: qm-cli COMMAND [ARGS...]\n"
+    "       qm-cli COMMAND --help   how a command is called, its options and their defaults\n"
     "commands:\n"
     "  convert IN OUT\n"
     "      read a table file as Open does and write it as Save As does (.xml: XML data packet, else text)\n"
@@ -26,6 +30,8 @@ constexpr const char* kUsage =
     "      list the HID devices as the window does; * marks the cable it selects\n"
     "  log [--simulate] [--count N] [--seconds S] [--limit N] [--interval S] [--no-repeat] [--out FILE]\n"
     "      connect to the cable and log its readings by the window's rules\n"
+    "  record [--simulate] [--seconds S] [--count N] OUT\n"
+    "      connect to the cable and write its raw input reports as replay reads them\n"
     "  replay [--state] [--decimal-separator SEP] [FILE]\n"
     "      feed recorded HID reports (hex, one a line) through reassembly and decoding\n"
     "  simulate [--from SECONDS] [--count N] [--interval MS]\n"
@@ -33,9 +39,33 @@ constexpr const char* kUsage =
     "  snapshot TABLEFILE OUT.bmp [--page N] [--page-size P] [--whole]\n"
     "      draw the trend chart of a table file as the window does and write it as a BMP file\n";
 
+// The usage `qm-cli COMMAND --help` prints; empty for an unknown command.
+std::string_view usageOf(std::string_view command) {
+  const std::pair<std::string_view, std::string_view> usages[] = {
+      {"convert", qm::cli::usage::kConvert}, {"decode", qm::cli::usage::kDecode},
+      {"list", qm::cli::usage::kList},       {"log", qm::cli::usage::kLog},
+      {"record", qm::cli::usage::kRecord},   {"replay", qm::cli::usage::kReplay},
+      {"simulate", qm::cli::usage::kSimulate}, {"snapshot", qm::cli::usage::kSnapshot},
+  };
+  for (const auto& [name, text] : usages) {
+    if (name == command) {
+      return text;
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // `qm-cli COMMAND --help` needs neither a display nor the command's other arguments.
+  if (argc >= 3) {
+    const std::string_view usage = usageOf(argv[1]);
+    if (!usage.empty() && std::any_of(argv + 2, argv + argc, [](const char* arg) { return std::string_view(arg) == "--help"; })) {
+      std::cout << usage;
+      return 0;
+    }
+  }
   // The chart draws with widgets, which need an application object of another kind.
   if (argc >= 2 && std::string_view(argv[1]) == "snapshot") {
     return qm::cli::snapshotMain(argc, argv);
@@ -61,6 +91,9 @@ int main(int argc, char* argv[]) {
   }
   if (command == "log") {
     return qm::cli::runLog(args, std::cout, std::cerr);
+  }
+  if (command == "record") {
+    return qm::cli::runRecord(args, std::cout, std::cerr);
   }
   if (command == "replay") {
     return qm::cli::runReplay(args, std::cin, std::cout, std::cerr);

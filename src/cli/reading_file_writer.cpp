@@ -1,9 +1,9 @@
 #include "cli/reading_file_writer.h"
 
+#include "cli/output_file.h"
 #include "log/table_files.h"
 #include "log/text_table_file.h"
 
-#include <QFileInfo>
 #include <QSaveFile>
 
 namespace qm::cli {
@@ -21,14 +21,7 @@ std::unique_ptr<ReadingFileWriter> ReadingFileWriter::open(const QString& fileNa
     probe.cancelWriting();
     return writer;
   }
-  // An existing file is opened without truncating it; a new one must be creatable in its folder.
-  const QFileInfo file(fileName);
-  if (file.exists()) {
-    QFile probe(fileName);
-    if (file.isDir() || !probe.open(QIODevice::ReadWrite)) {
-      return nullptr;
-    }
-  } else if (!QFileInfo(file.absolutePath()).isWritable()) {
+  if (!canWriteLater(fileName)) {
     return nullptr;
   }
   writer->lines_.setFileName(fileName);

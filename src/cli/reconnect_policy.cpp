@@ -12,8 +12,8 @@ constexpr std::string_view kReadErrorLine = "READ ERROR: ";
 
 }  // namespace
 
-ReconnectPolicy::ReconnectPolicy(meter::LiveMeter& meter, std::ostream& messages)
-    : meter_(meter), messages_(messages) {
+ReconnectPolicy::ReconnectPolicy(meter::LiveMeter& meter, std::string_view command, std::ostream& messages)
+    : meter_(meter), prefix_("qm-cli " + std::string(command) + ": "), messages_(messages) {
   connect(&meter_, &meter::LiveMeter::linkMessage, this, [this](const QByteArray& message) {
     writeUtf8(messages_, message.toStdString());
     messages_ << '\n' << std::flush;
@@ -60,7 +60,7 @@ ReconnectPolicy::LinkState ReconnectPolicy::reconnectWhenCableIsThere() {
     if (!awaitingCable_) {
       awaitingCable_ = true;
       lastRescan_ = std::chrono::steady_clock::now();
-      messages_ << "qm-cli log: the cable was unplugged; waiting for it to be plugged in again\n" << std::flush;
+      messages_ << prefix_ << "the cable was unplugged; waiting for it to be plugged in again\n" << std::flush;
     }
     return LinkState::AwaitingCable;
   }
@@ -68,10 +68,10 @@ ReconnectPolicy::LinkState ReconnectPolicy::reconnectWhenCableIsThere() {
   readErrorSeen_ = false;
   meter_.connectCable();
   if (!meter_.connection().isConnected()) {
-    messages_ << "qm-cli log: the cable is back but cannot be opened for reading\n" << std::flush;
+    messages_ << prefix_ << "the cable is back but cannot be opened for reading\n" << std::flush;
     return LinkState::Ended;
   }
-  messages_ << "qm-cli log: reconnected to the cable; logging goes on\n" << std::flush;
+  messages_ << prefix_ << "reconnected to the cable; logging goes on\n" << std::flush;
   return LinkState::Reading;
 }
 

@@ -11,6 +11,8 @@
 
 #include <chrono>
 #include <iosfwd>
+#include <string>
+#include <string_view>
 
 namespace qm::cli {
 
@@ -27,7 +29,8 @@ public:
   // changes go unannounced (no udev daemon), nothing else would notice the cable's return.
   static constexpr std::chrono::milliseconds kRescanInterval{1000};
 
-  ReconnectPolicy(meter::LiveMeter& meter, std::ostream& messages);
+  // `command` names the qm-cli command in the policy's own messages.
+  ReconnectPolicy(meter::LiveMeter& meter, std::string_view command, std::ostream& messages);
 
   // Keeps a connected link up; call it after every watchdog tick. A read error makes it rescan the
   // devices, which tells a cable that is gone from a passing fault. When a device change has
@@ -40,6 +43,7 @@ private:
   LinkState reconnectWhenCableIsThere();
 
   meter::LiveMeter& meter_;
+  std::string prefix_;
   std::ostream& messages_;
   bool readErrorSeen_ = false;
   bool awaitingCable_ = false;

@@ -1,5 +1,6 @@
 #include "cli/replay_command.h"
 
+#include "cli/command_usage.h"
 #include "cli/reading_output.h"
 #include "display/digit_patterns.h"
 #include "link/report_reassembler.h"
@@ -11,8 +12,6 @@
 
 namespace qm::cli {
 namespace {
-
-constexpr std::string_view kUsage = "usage: qm-cli replay [--state] [--decimal-separator SEP] [FILE]\n";
 
 int hexValue(char c) {
   if (c >= 'a' && c <= 'f') {
@@ -58,7 +57,7 @@ std::optional<std::string> parseReport(std::string_view line, std::vector<std::u
 int runReplay(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
   OutputOptions options;
   std::optional<std::string> file;
-  const bool parsed = parseArguments(args, "replay", kUsage, options, err,
+  const bool parsed = parseArguments(args, "replay", usage::synopsis(usage::kReplay), options, err,
                                      [&](const std::vector<std::string>& all, std::size_t& i) -> std::optional<std::string> {
                                        if ((all[i].size() > 1 && all[i][0] == '-') || file) {
                                          return "unexpected argument '" + all[i] + "'";

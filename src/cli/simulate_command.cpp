@@ -1,5 +1,6 @@
 #include "cli/simulate_command.h"
 
+#include "cli/command_usage.h"
 #include "cli/reading_output.h"
 #include "sim/frame_encoder.h"
 #include "sim/meter_model.h"
@@ -8,12 +9,6 @@
 #include <ostream>
 
 namespace qm::cli {
-namespace {
-
-constexpr std::string_view kUsage = "usage: qm-cli simulate [--from SECONDS] [--count N] [--interval MS]\n";
-
-}  // namespace
-
 int runSimulate(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   struct Setting {
     std::string_view option;
@@ -32,7 +27,7 @@ int runSimulate(const std::vector<std::string>& args, std::ostream& out, std::os
       }
     }
     if (setting == nullptr) {
-      err << "qm-cli simulate: unknown argument '" << args[i] << "'\n" << kUsage;
+      err << "qm-cli simulate: unknown argument '" << args[i] << "'\n" << usage::synopsis(usage::kSimulate);
       return 2;
     }
     const std::optional<long long> value =

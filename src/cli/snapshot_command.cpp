@@ -2,6 +2,7 @@
 
 #include "chart/snapshot_file.h"
 #include "chart/trend_chart_view.h"
+#include "cli/command_usage.h"
 #include "cli/reading_output.h"
 #include "core/locale_text.h"
 #include "log/table_files.h"
@@ -18,14 +19,6 @@
 namespace qm::cli {
 namespace {
 
-constexpr std::string_view kUsage =
-    "usage: qm-cli snapshot TABLEFILE OUT.bmp [--page N] [--page-size P] [--whole] [--decimal-separator SEP]\n"
-    "  --page N               draw page N (default: the first)\n"
-    "  --page-size P          points a page, 0 for all on one page (default 100, as the window starts)\n"
-    "  --whole                every point on one page, as the window's \"Save Whole\"\n"
-    "  --decimal-separator S  what a decimal point reads as in the table's values (default: the\n"
-    "                         system locale's); rows whose value is no number give no point\n";
-
 // The chart's size in the main window.
 constexpr QSize kChartSize(361, 209);
 
@@ -41,11 +34,11 @@ struct SnapshotArguments {
 std::optional<SnapshotArguments> parse(const std::vector<std::string>& args, std::ostream& err) {
   SnapshotArguments parsed;
   const auto refuse = [&err](const std::string& why) {
-    err << "qm-cli snapshot: " << why << '\n' << kUsage;
+    err << "qm-cli snapshot: " << why << '\n' << usage::synopsis(usage::kSnapshot);
     return std::nullopt;
   };
   const bool accepted = parseArguments(
-      args, "snapshot", kUsage, parsed.output, err,
+      args, "snapshot", usage::synopsis(usage::kSnapshot), parsed.output, err,
       [&parsed](const std::vector<std::string>& all, std::size_t& i) -> std::optional<std::string> {
         const std::string& arg = all[i];
         if (arg == "--whole") {

@@ -28,6 +28,9 @@ CableConnection::CableConnection(HidDeviceController& controller, HidPlatform& p
       reassembler_(reassembler),
       hooks_(std::move(hooks)),
       reportCallback_([this](HidDevice&, std::uint8_t reportId, const std::uint8_t* data, std::uint16_t size) {
+        if (hooks_.reportRead) {
+          hooks_.reportRead(reportId, std::span(data, size));
+        }
         reassembler_.addReport(reportId, data, size);
       }) {}
 

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +51,8 @@ public:
     std::function<void()> watchdogTicked;                       // the link icon's time is up
     std::function<void()> stateChanged;                         // state, devices or port kind
     std::function<void(std::string_view line)> historyLine;     // a diagnostic line (CP936)
+    // Every input report of the cable as read, before it is reassembled.
+    std::function<void(std::uint8_t reportId, std::span<const std::uint8_t> data)> reportRead;
   };
 
   struct ListedDevice {

@@ -2,6 +2,7 @@
 
 #include "link/report_descriptor.h"
 
+#include <algorithm>
 #include <QAbstractEventDispatcher>
 #include <QObject>
 #include <QSocketNotifier>
@@ -240,6 +241,19 @@ bool copyString(HidapiHandle& handle, int (*get)(hid_device*, wchar_t*, std::siz
 
 }  // namespace
 
+std::vector<HidInterface> interfacesOfNodes(const std::vector<std::string>& listedPaths,
+                                            const std::function<std::uint32_t(const std::string&)>& instanceOf) {
+  std::vector<HidInterface> interfaces;
+  for (const std::string& path : listedPaths) {
+    const bool seen = std::any_of(interfaces.begin(), interfaces.end(),
+                                  [&path](const HidInterface& known) { return known.devicePath == path; });
+    if (!seen) {
+      interfaces.push_back(HidInterface{path, instanceOf(path)});
+    }
+  }
+  return interfaces;
+}
+
 std::size_t storeHidString(std::wstring_view text, HidStringBuffer& buffer) {
   std::size_t units = 0;
   for (const wchar_t character : text) {
@@ -342,28 +356,21 @@ std::optional<std::vector<HidInterface>> HidapiPlatform::presentInterfaces() {
   // hid_enumerate gives NULL both for "nothing plugged" and for a failure, and says which only in
   // prose, so NULL is an empty list.
   hid_device_info* const list = hid_enumerate(0, 0);
+  std::vector<std::string> paths;
   try {
-    std::vector<HidInterface> interfaces;
     for (const hid_device_info* entry = list; entry != nullptr; entry = entry->next) {
-      if (entry->path == nullptr) {
-        continue;
-      }
-      // hidapi lists a node once per top-level collection, where Windows would have one interface
-      // per collection with a path of its own. Here the collections share the node and every
-      // reader of the node gets every report, so the node is one interface.
-      const std::string path(entry->path);
-      bool seen = false;
-      for (const auto& known : interfaces) {
-        seen = seen || known.devicePath == path;
-      }
-      if (!seen) {
-        interfaces.push_back(HidInterface{path, deviceInstanceOf(path)});
+      if (entry->path != nullptr) {
+        paths.emplace_back(entry->path);
       }
     }
-    hid_free_enumeration(list);
-    return interfaces;
   } catch (...) {
     hid_free_enumeration(list);
+    return std::nullopt;
+  }
+  hid_free_enumeration(list);
+  try {
+    return interfacesOfNodes(paths, [this](const std::string& path) { return deviceInstanceOf(path); });
+  } catch (...) {
     return std::nullopt;
   }
 }

@@ -28,6 +28,13 @@ namespace qm::link {
 // become U+FFFD. Returns the number of UTF-16 units written before the terminator.
 std::size_t storeHidString(std::wstring_view text, HidStringBuffer& buffer);
 
+// The interfaces of the nodes an enumeration listed, in its order. hidapi lists a node once per
+// top-level collection, where Windows would have one interface per collection with a path of its
+// own; here the collections share the node and every reader of the node gets every report, so the
+// node is one interface. Each gets the identity `instanceOf` gives its path.
+std::vector<HidInterface> interfacesOfNodes(const std::vector<std::string>& listedPaths,
+                                            const std::function<std::uint32_t(const std::string&)>& instanceOf);
+
 class HidapiPlatform final : public HidPlatform {
 public:
   HidapiPlatform();

@@ -35,6 +35,9 @@ LiveMeter::LiveMeter(std::unique_ptr<link::HidPlatform> platform, QObject* paren
           },
           [this] { linkStateChangedHere(); },
           [this](std::string_view line) { emit historyLine(bytesOf(line)); },
+          [this](std::uint8_t reportId, std::span<const std::uint8_t> data) {
+            emit reportRead(reportId, QByteArray(reinterpret_cast<const char*>(data.data()), static_cast<qsizetype>(data.size())));
+          },
       });
   connection_->attach();
 

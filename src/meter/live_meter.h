@@ -79,6 +79,8 @@ signals:
   void linkStateChanged();
   // One tick of the 100 ms link timer has run the watchdog.
   void linkTimerTicked();
+  // An input report of the cable as read (the data bytes after the report ID), before reassembly.
+  void reportRead(quint8 reportId, const QByteArray& data);
   // A diagnostic line of the link (CP936 bytes).
   void historyLine(const QByteArray& line);
   // Something the user must be told (CP936 bytes): the cable is missing or the meter silent.

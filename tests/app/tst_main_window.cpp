@@ -28,6 +28,7 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QFileDialog>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QValueAxis>
@@ -123,8 +124,32 @@ private slots:
   void silentCableTurnsConnectYellow();
   void exitPaths_data();
   void exitPaths();
+  void exitAsksBeforeUnsavedReadingsAreLost_data();
+  void exitAsksBeforeUnsavedReadingsAreLost();
 
 private:
+  // Logs `count` readings of the simulated meter through the window's live meter.
+  void logReadings(int count) {
+    qm::sim::DisplayImage image;
+    qm::sim::showValue(image, "523.4");
+    image.set(qm::display::PanelElement::Labmo1);
+    for (int i = 0; i < count; ++i) {
+      window_->liveMeter().decodeFrame(qm::sim::frameText(qm::sim::encodeFrame(image)));
+    }
+  }
+  // Starts an exit path of the window once the event loop runs.
+  static void exitBy(MainWindow* window, const QString& path) {
+    QTimer::singleShot(0, window, [window, path] {
+      if (path == QLatin1String("EXIT")) {
+        QTest::mouseClick(window->findChild<QWidget*>(QStringLiteral("Panel3")), Qt::LeftButton);
+      } else if (path == QLatin1String("miExit")) {
+        window->findChild<QAction*>(QStringLiteral("miExit"))->trigger();
+      } else {
+        window->close();
+      }
+    });
+  }
+
   template <typename T = QWidget>
   T* child(const QString& name) const {
     return window_->findChild<T*>(name);
@@ -497,12 +522,26 @@ void TestMainWindow::recordLimitsAreExclusive() {
   QCOMPARE(checked, QStringList{"set1k"});
 }
 
+// Record > " Save" has no command: with readings logged it writes no file anywhere near, asks
+// nothing, and leaves the table and its numbering as they were.
 void TestMainWindow::recordSaveDoesNothing() {
+  logReadings(2);
+  QTemporaryDir elsewhere;
+  const QString home = QDir::currentPath();
+  QVERIFY(QDir::setCurrent(elsewhere.path()));
+  const auto goHome = qScopeGuard([&home] { QDir::setCurrent(home); });
+  const QStringList besideProgram = QDir(QCoreApplication::applicationDirPath()).entryList(QDir::Files);
   const QStringList before = visibleTopLevelNames();
+
   child<QAction>(QStringLiteral("SaveR"))->trigger();
   QCoreApplication::processEvents();
+
   QCOMPARE(visibleTopLevelNames(), before);
   QVERIFY(QApplication::activeModalWidget() == nullptr);
+  QVERIFY(QDir(elsewhere.path()).isEmpty());
+  QCOMPARE(QDir(QCoreApplication::applicationDirPath()).entryList(QDir::Files), besideProgram);
+  QCOMPARE(window_->liveMeter().table().rowCount(), std::size_t{2});
+  QCOMPARE(window_->liveMeter().logger().nextRecordNo(), 3);
 }
 
 void TestMainWindow::f1OpensHelpFromTheProgramFolder_data() {
@@ -756,16 +795,10 @@ void TestMainWindow::exitPaths() {
     QVERIFY(child(QStringLiteral("HelpViewer"))->isVisible());
   }
 
-  MainWindow* window = window_.get();
-  QTimer::singleShot(0, window, [window, path] {
-    if (path == QLatin1String("EXIT")) {
-      QTest::mouseClick(window->findChild<QWidget*>(QStringLiteral("Panel3")), Qt::LeftButton);
-    } else if (path == QLatin1String("miExit")) {
-      window->findChild<QAction*>(QStringLiteral("miExit"))->trigger();
-    } else {
-      window->close();
-    }
-  });
+  // A table emptied again holds nothing to lose: no question.
+  logReadings(2);
+  window_->liveMeter().logger().clearAll();
+  exitBy(window_.get(), path);
   // Only a hang guard: an exit path that fails leaves the loop running.
   QTimer hangGuard;
   hangGuard.setSingleShot(true);
@@ -773,6 +806,61 @@ void TestMainWindow::exitPaths() {
   hangGuard.start(std::chrono::seconds(20));
 
   QCOMPARE(QApplication::exec(), 0);
+}
+
+// Every exit path asks before logged readings that were never saved are lost: Cancel keeps the
+// program, Discard ends it, Save ends it once the table is on disk.
+void TestMainWindow::exitAsksBeforeUnsavedReadingsAreLost_data() {
+  QTest::addColumn<QString>("path");
+  QTest::addColumn<QString>("answer");
+  QTest::addColumn<bool>("ends");
+  for (const char* path : {"EXIT", "miExit", "close"}) {
+    QTest::addRow("%s, cancelled", path) << path << "Cancel" << false;
+    QTest::addRow("%s, discarded", path) << path << "Discard" << true;
+    QTest::addRow("%s, saved", path) << path << "Save" << true;
+  }
+}
+
+void TestMainWindow::exitAsksBeforeUnsavedReadingsAreLost() {
+  QFETCH(QString, path);
+  QFETCH(QString, answer);
+  QFETCH(bool, ends);
+  QTemporaryDir folder;
+  const QString saved = folder.filePath(QStringLiteral("readings.txt"));
+  window_->tableFileCommands().setFileDialogRunner([&saved](QFileDialog&) { return saved; });
+  logReadings(3);
+
+  QStringList asked;
+  QTimer answerer;
+  connect(&answerer, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) {
+      return;
+    }
+    if (box->objectName() != QLatin1String("UnsavedReadingsQuestion")) {
+      box->close();  // the save's own message
+      return;
+    }
+    asked << box->text();
+    const QMessageBox::StandardButton button = answer == QLatin1String("Save")      ? QMessageBox::Save
+                                               : answer == QLatin1String("Discard") ? QMessageBox::Discard
+                                                                                      : QMessageBox::Cancel;
+    box->button(button)->click();
+  });
+  answerer.start(20);
+  exitBy(window_.get(), path);
+  // A program that does not end is told to leave the loop with another status.
+  QTimer::singleShot(std::chrono::seconds(ends ? 20 : 2), [] { QCoreApplication::exit(2); });
+
+  QCOMPARE(QApplication::exec(), ends ? 0 : 2);
+  QCOMPARE(asked, QStringList{"The table holds readings that were never saved. Save them before the program ends?"});
+  QCOMPARE(window_->isVisible(), !ends);
+  QCOMPARE(QFileInfo::exists(saved), answer == QLatin1String("Save"));
+  if (answer == QLatin1String("Save")) {
+    QFile file(saved);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll().count("523,4"), 3);
+  }
 }
 
 int main(int argc, char* argv[]) {

@@ -17,6 +17,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QCheckBox>
 #include <QToolButton>
 #include <QtTest>
 
@@ -238,6 +239,67 @@ private slots:
     choice.path.clear();  // the user cancels
     window_->findChild<QAction*>(QStringLiteral("Save_as"))->trigger();
     QCOMPARE(choice.offeredName, QString());
+  }
+
+  // A text file opened adds its rows to the table and leaves the numbering alone: the next logged
+  // reading goes on from the last one logged, and a text save leaves the cursor on the last row.
+  void textFilesKeepTheNumberingAndEndOnTheLastRow() {
+    QTemporaryDir folder;
+    FileChoice choice(folder.filePath(QStringLiteral("readings.txt")));
+    window_->tableFileCommands().setFileDialogRunner(answerWith(choice));
+    for (const int ms : {10'000, 20'000, 30'000}) {
+      showReadingAt(ms);
+    }
+    grid()->setCurrentIndex(grid()->model()->index(0, 0));
+    SeenBox seen;
+    {
+      ModalAnswers answers({pressInBox(seen)});
+      window_->findChild<QAction*>(QStringLiteral("Save_as"))->trigger();
+      QVERIFY(answers.allAnswered());
+    }
+    QCOMPARE(window_->liveMeter().table().currentRow(), std::optional<std::size_t>(2));
+    QCOMPARE(grid()->currentIndex().row(), 2);
+
+    window_->findChild<QAction*>(QStringLiteral("Open"))->trigger();
+    QCOMPARE(grid()->model()->rowCount(), 6);  // appended, numbered as in the file
+    QCOMPARE(window_->liveMeter().logger().nextRecordNo(), 4);
+    showReadingAt(40'000);
+    QCOMPARE(window_->liveMeter().table().row(6).No, std::optional<std::int32_t>(4));
+  }
+
+  // Clear All asks even with nothing to delete, and numbering starts again at 1; File > New keeps
+  // the last logged value, so the repeat rule still holds back the same reading.
+  void clearAllOnAnEmptyTableAndNewKeepsTheLastValue() {
+    showReadingAt(10'000);
+    grid()->setFocus();
+    grid()->setCurrentIndex(grid()->model()->index(0, 0));
+    SeenBox seen;
+    {
+      ModalAnswers answers({pressInBox(seen, QMessageBox::Ok)});
+      QTest::keyClick(grid(), Qt::Key_Delete, Qt::ControlModifier);
+      QVERIFY(answers.allAnswered());
+    }
+    QCOMPARE(grid()->model()->rowCount(), 0);
+    QCOMPARE(window_->liveMeter().logger().nextRecordNo(), 2);
+    {
+      ModalAnswers answers({pressInBox(seen)});
+      window_->findChild<QAction*>(QStringLiteral("ClearR"))->trigger();
+      QVERIFY(answers.allAnswered());
+    }
+    QCOMPARE(seen.text, QString(" Warning:all Records will be deleted! "));
+    QCOMPARE(window_->liveMeter().logger().nextRecordNo(), 1);
+
+    window_->findChild<QCheckBox*>(QStringLiteral("RepeatSet"))->setChecked(false);
+    showReadingAt(10'000);
+    const std::string lastValue = window_->liveMeter().logger().lastLoggedValue();
+    {
+      ModalAnswers answers({pressInBox(seen)});
+      window_->findChild<QAction*>(QStringLiteral("New"))->trigger();
+      QVERIFY(answers.allAnswered());
+    }
+    QCOMPARE(window_->liveMeter().logger().lastLoggedValue(), lastValue);
+    showReadingAt(10'000);  // the same value again: held back by the repeat rule
+    QCOMPARE(grid()->model()->rowCount(), 0);
   }
 
   void failedOpenSaysSo() {

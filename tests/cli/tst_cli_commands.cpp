@@ -1,6 +1,7 @@
 #include "cli/decode_command.h"
 #include "cli/link_commands.h"
 #include "cli/reading_file_writer.h"
+#include "cli/record_command.h"
 #include "cli/replay_command.h"
 #include "cli/simulate_command.h"
 #include "sim/cable_report_stream.h"
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fstream>
 #include <sstream>
 
 namespace {
@@ -333,6 +335,67 @@ private slots:
     QCOMPARE(qm::cli::runLog({"--out", name.toStdString()}, out, err, std::move(bus)), 1);
     QVERIFY(QString::fromStdString(err.str()).contains("no \"USB to Serial\" cable"));
     QCOMPARE(contents(), old);
+  }
+
+  // What the cable delivered, report by report, in the form replay reads: replaying a recording
+  // decodes what the simulated meter showed.
+  void recordWritesWhatReplayReads() {
+    qm::sim::CableReportStream stream;
+    auto reports = std::make_shared<qm::sim::ScriptedReports>();
+    QStringList expected;
+    std::string delivered;
+    for (int i = 0; i < 80; ++i) {
+      const qm::sim::CableReport report = stream.nextReport();
+      std::vector<std::uint8_t> withId{0};
+      withId.insert(withId.end(), report.begin(), report.end());
+      reports->push(withId);
+      QString line;
+      for (const std::uint8_t byte : report) {
+        line += QStringLiteral("%1 ").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
+      }
+      expected << line.trimmed();
+    }
+    auto bus = std::make_unique<qm::sim::VirtualHidBus>();
+    bus->plug(qm::sim::usbToSerialCable("sim://cable", reports));
+    QTemporaryDir dir;
+    const QString recording = dir.filePath("recording.txt");
+    std::ostringstream out;
+    std::ostringstream err;
+    QCOMPARE(qm::cli::runRecord({"--count", "80", recording.toStdString()}, out, err, std::move(bus)), 0);
+    QFile file(recording);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts), expected);
+
+    std::ifstream replayed(recording.toStdString());
+    std::ostringstream decoded;
+    QCOMPARE(qm::cli::runReplay({"--decimal-separator", "."}, replayed, decoded, err), 0);
+    QVERIFY2(QString::fromStdString(decoded.str()).contains("\tIR:500V 20G\u03A9\t"), decoded.str().c_str());
+  }
+
+  // Every command explains itself: how it is called, then its options; usage errors show the
+  // synopsis only.
+  void everyCommandTakesHelp_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("option");
+    const std::pair<const char*, const char*> commands[] = {
+        {"convert", "IN OUT"},       {"decode", "--decimal-separator"}, {"list", "--simulate"},
+        {"log", "--interval"},       {"record", "--count"},             {"replay", "--state"},
+        {"simulate", "--interval"},  {"snapshot", "--page-size"}};
+    for (const auto& [command, option] : commands) {
+      QTest::newRow(command) << command << option;
+    }
+  }
+  void everyCommandTakesHelp() {
+    QFETCH(QString, command);
+    QFETCH(QString, option);
+    QProcess cli;
+    cli.start(QM_CLI_PATH, {command, "--help"});
+    QVERIFY(cli.waitForFinished(30000));
+    QCOMPARE(cli.exitCode(), 0);
+    const QString help = QString::fromUtf8(cli.readAllStandardOutput());
+    QVERIFY2(help.startsWith("usage: qm-cli " + command + " "), qPrintable(help));
+    QVERIFY2(help.contains(option), qPrintable(help));
+    QVERIFY(help.count('\n') >= 2);
   }
 
   // The installed tool: files in order with one decoder, missing files reported, status 1.

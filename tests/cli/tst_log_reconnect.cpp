@@ -38,7 +38,7 @@ struct Logger {
     meter = std::make_unique<qm::meter::LiveMeter>(std::move(ownedBus));
     meter->frameHold().setHoldLength(std::chrono::milliseconds(0));
     QObject::connect(meter.get(), &qm::meter::LiveMeter::frameDecoded, [this] { ++frames; });
-    policy = std::make_unique<ReconnectPolicy>(*meter, messages);
+    policy = std::make_unique<ReconnectPolicy>(*meter, "log", messages);
     meter->connectCable();
   }
 

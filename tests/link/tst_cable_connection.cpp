@@ -36,6 +36,7 @@ struct Link {
                                                        [this] { ++iconDarkened; },
                                                        {},
                                                        [this](std::string_view line) { history << latin1(line); },
+                                                       {},
                                                    });
     connection->attach();
   }

@@ -2,6 +2,7 @@
 #include "link/report_descriptor.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QTest>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <string>
 
 using qm::link::HidapiPlatform;
+using qm::link::HidInterface;
 using qm::link::HidStringBuffer;
 using qm::link::kHidStringUnits;
 using qm::link::OpenMode;
@@ -237,27 +239,34 @@ void TestHidapiPlatform::hidStringConversion() {
   }
 }
 
-// On a machine without hidraw devices this is an empty list; where there are some, their paths are
-// distinct and a rescan gives every device the identity it had.
+// A node hidapi lists once per top-level collection is one interface, in the order listed, with the
+// identity its path has; the machine's own list (empty without hidraw nodes) follows the same rule.
 void TestHidapiPlatform::listsTheDevicesPresent() {
+  const std::vector<std::string> listed = {"/dev/hidraw3", "/dev/hidraw1", "/dev/hidraw3", "/dev/hidraw3",
+                                           "/dev/hidraw0"};
+  std::vector<std::string> asked;
+  const auto instanceOf = [&asked](const std::string& path) {
+    asked.push_back(path);
+    return static_cast<std::uint32_t>(path.back() - '0') * 100;
+  };
+  const std::vector<HidInterface> interfaces = qm::link::interfacesOfNodes(listed, instanceOf);
+  QCOMPARE(interfaces.size(), std::size_t{3});
+  const std::pair<const char*, std::uint32_t> expected[] = {{"/dev/hidraw3", 300}, {"/dev/hidraw1", 100}, {"/dev/hidraw0", 0}};
+  for (std::size_t i = 0; i < interfaces.size(); ++i) {
+    QCOMPARE(interfaces[i].devicePath, std::string(expected[i].first));
+    QCOMPARE(interfaces[i].deviceInstance, expected[i].second);
+  }
+  QCOMPARE(asked, (std::vector<std::string>{"/dev/hidraw3", "/dev/hidraw1", "/dev/hidraw0"}));
+
   HidapiPlatform platform;
   QVERIFY(platform.servicesPresent());
-
   const auto first = platform.presentInterfaces();
-  QVERIFY(first.has_value());
-  std::map<std::string, std::uint32_t> instances;
-  for (const auto& device : *first) {
-    QVERIFY(!device.devicePath.empty());
-    QVERIFY2(instances.emplace(device.devicePath, device.deviceInstance).second, device.devicePath.c_str());
-  }
-
   const auto second = platform.presentInterfaces();
-  QVERIFY(second.has_value());
-  for (const auto& device : *second) {
-    const auto known = instances.find(device.devicePath);
-    if (known != instances.end()) {
-      QCOMPARE(device.deviceInstance, known->second);
-    }
+  QVERIFY(first.has_value() && second.has_value());
+  QCOMPARE(first->size(), second->size());
+  for (std::size_t i = 0; i < first->size(); ++i) {
+    QCOMPARE((*second)[i].devicePath, (*first)[i].devicePath);
+    QCOMPARE((*second)[i].deviceInstance, (*first)[i].deviceInstance);
   }
 }
 
@@ -314,24 +323,31 @@ void TestHidapiPlatform::foreignHandleIsRefused() {
   QVERIFY(outcome.error != 0);
 }
 
+// The system's text for the code, which the read error's history line shows; a code the system
+// has no text for is still said with its number.
 void TestHidapiPlatform::errorMessagesAreText_data() {
   QTest::addColumn<std::uint32_t>("error");
-  QTest::newRow("device gone") << std::uint32_t{ENODEV};
-  QTest::newRow("permission") << std::uint32_t{EACCES};
-  QTest::newRow("unknown code") << std::uint32_t{0x7FFFFFFFu};
-  QTest::newRow("code beyond int") << std::uint32_t{0xFFFFFFFFu};
+  QTest::addColumn<QString>("text");
+  QTest::newRow("device gone") << std::uint32_t{ENODEV} << "No such device";
+  QTest::newRow("permission") << std::uint32_t{EACCES} << "Permission denied";
+  QTest::newRow("unknown code") << std::uint32_t{0x7FFFFFFFu} << "Unknown error 2147483647";
+  QTest::newRow("code beyond int") << std::uint32_t{0xFFFFFFFFu} << "Unknown error -1";
 }
 
 void TestHidapiPlatform::errorMessagesAreText() {
   QFETCH(std::uint32_t, error);
   HidapiPlatform platform;
-  QVERIFY(!platform.errorMessage(error).empty());
+  QTEST(QString::fromStdString(platform.errorMessage(error)), "text");
 }
 
 // Here udev may be missing or deliver nothing; the watch must then do nothing, and starting,
-// replacing, stopping and destroying it in any order must stay safe (ASan and LSan watch this).
+// replacing, stopping and destroying it in any order must stay safe and give back what it took:
+// the monitor's socket (counted here) and its memory (LeakSanitizer).
 void TestHidapiPlatform::watchStartsReplacesAndStops() {
+  const auto openFiles = [] { return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size(); };
   const auto ignore = [] {};
+  HidapiPlatform idle;  // the services are loaded before counting
+  const qsizetype before = openFiles();
   {
     HidapiPlatform platform;
     platform.watchDeviceChanges(ignore);
@@ -343,6 +359,10 @@ void TestHidapiPlatform::watchStartsReplacesAndStops() {
     platform.watchDeviceChanges(ignore);
     QCoreApplication::processEvents();
   }  // destroyed while watching
+  QCOMPARE(openFiles(), before);
+  idle.watchDeviceChanges(ignore);
+  idle.watchDeviceChanges({});
+  QCOMPARE(openFiles(), before);
   HidapiPlatform neverStarted;
   neverStarted.watchDeviceChanges({});
 }
