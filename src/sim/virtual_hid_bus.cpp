@@ -103,25 +103,31 @@ void VirtualHidBus::noticeChange() {
 }
 
 void VirtualHidBus::plug(VirtualDeviceDescription description) {
+  std::unique_lock lock(devicesMutex_);
   devices_.push_back(std::make_shared<Device>(std::move(description), nextInstance_++));
+  lock.unlock();
   noticeChange();
 }
 
 void VirtualHidBus::unplug(const std::string& path) {
+  std::unique_lock lock(devicesMutex_);
   const auto found = std::find_if(devices_.begin(), devices_.end(), [&](const auto& d) { return d->description.path == path; });
   if (found == devices_.end()) {
     return;
   }
   (*found)->plugged.store(false);
   devices_.erase(found);
+  lock.unlock();
   noticeChange();
 }
 
 bool VirtualHidBus::isPlugged(const std::string& path) const {
+  const std::lock_guard lock(devicesMutex_);
   return std::any_of(devices_.begin(), devices_.end(), [&](const auto& d) { return d->description.path == path; });
 }
 
 void VirtualHidBus::setReadsFail(const std::string& path, bool fail) {
+  const std::lock_guard lock(devicesMutex_);
   for (const auto& device : devices_) {
     if (device->description.path == path) {
       device->readsFail.store(fail);
@@ -130,6 +136,7 @@ void VirtualHidBus::setReadsFail(const std::string& path, bool fail) {
 }
 
 void VirtualHidBus::setRefusesFeatureReports(const std::string& path, bool refuse) {
+  const std::lock_guard lock(devicesMutex_);
   for (const auto& device : devices_) {
     if (device->description.path == path) {
       device->refusesFeatureReports = refuse;
@@ -143,6 +150,7 @@ std::vector<std::vector<std::uint8_t>> VirtualHidBus::featureReports(const std::
 }
 
 std::optional<std::vector<link::HidInterface>> VirtualHidBus::presentInterfaces() {
+  const std::lock_guard lock(devicesMutex_);
   std::vector<link::HidInterface> interfaces;
   for (const auto& device : devices_) {
     interfaces.push_back(link::HidInterface{device->description.path, device->instance});
@@ -151,6 +159,7 @@ std::optional<std::vector<link::HidInterface>> VirtualHidBus::presentInterfaces(
 }
 
 std::unique_ptr<link::HidHandle> VirtualHidBus::open(const std::string& devicePath, link::OpenMode mode, std::uint32_t& error) {
+  const std::lock_guard lock(devicesMutex_);
   const auto found = std::find_if(devices_.begin(), devices_.end(), [&](const auto& d) { return d->description.path == devicePath; });
   if (found == devices_.end()) {
     error = kErrorFileNotFound;

@@ -117,6 +117,8 @@ private:
   void noticeChange();
 
   bool servicesPresent_ = true;
+  // Read threads open devices while the GUI thread plugs and unplugs them.
+  mutable std::mutex devicesMutex_;
   std::vector<std::shared_ptr<Device>> devices_;  // plugged, in plug order
   std::map<std::string, std::vector<std::vector<std::uint8_t>>> featureReports_;
   std::uint32_t nextInstance_ = 1;
