@@ -3,12 +3,11 @@
 // already in the table. It must not grow with the table.
 
 #include "log/reading_grid_model.h"
+#include "log/reading_grid_view.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QHeaderView>
-#include <QTableView>
 
 #include <string>
 
@@ -36,19 +35,13 @@ void logOneReadingIntoTheGrid(benchmark::State& state) {
     table.appendAddedRows(loaded);
   }
   qm::log::ReadingGridModel model(table, [](qm::log::TimeOfDay time) { return QString::number(time); });
-  QTableView grid;
-  // As the window sets it up.
-  grid.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  grid.verticalHeader()->setDefaultSectionSize(18);
-  grid.verticalHeader()->setFixedWidth(14);
-  grid.setModel(&model);
+  // As the window sets it up: the grid follows the table's current row.
+  qm::log::ReadingGridView grid;
+  grid.setGridModel(&model);
   grid.resize(617, 177);
   grid.show();
-  QObject::connect(&table, &qm::log::ReadingTable::currentRowChanged, &grid, [&](std::optional<std::size_t> row) {
-    const QModelIndex index = model.index(static_cast<int>(*row), 0);
-    grid.setCurrentIndex(index);
-    grid.scrollTo(index);
-  });
+  QObject::connect(&table, &qm::log::ReadingTable::currentRowChanged, &grid,
+                   [&](std::optional<std::size_t> row) { grid.showTableRow(*row); });
   QApplication::processEvents();
 
   int no = rowsBefore;

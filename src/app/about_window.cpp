@@ -1,5 +1,7 @@
 #include "app/about_window.h"
 
+#include "core/version.h"
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -15,7 +17,7 @@ AboutWindow::AboutWindow(QWidget* parent) : QDialog(parent) {
   nameFont.setBold(true);
   nameFont.setPointSizeF(nameFont.pointSizeF() * 1.3);
   name->setFont(nameFont);
-  auto* version = new QLabel(QStringLiteral("V2.00"), this);
+  auto* version = new QLabel(QStringLiteral("Version %1").arg(QLatin1String(qm::kProgramVersion)), this);
   auto* meter = new QLabel(QStringLiteral("Shows, logs, saves and prints the readings of the QM830 and QM840 "
                                           "insulation-resistance testers through their USB cable."),
                            this);

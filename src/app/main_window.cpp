@@ -2,15 +2,16 @@
 
 #include "app/about_window.h"
 #include "app/click_panel.h"
+#include "app/help_file.h"
 #include "app/help_viewer.h"
 #include "app/link_presenter.h"
 #include "app/reading_log_controls.h"
+#include "app/report_commands.h"
 #include "app/store_window.h"
 #include "chart/trend_chart_view.h"
 #include "core/locale_text.h"
 #include "log/time_of_day_format.h"
 #include "meter/live_meter.h"
-#include "reports/print_style_dialog.h"
 #include "sim/virtual_hid_bus.h"
 
 #include <QAction>
@@ -61,7 +62,8 @@ MainWindow::MainWindow(std::unique_ptr<link::HidPlatform> platform, QWidget* par
   meter_->connection().setPortKind(link::kUsbPortKind);
 
   new AboutWindow(this);
-  new reports::PrintStyleDialog(this);
+  // The print-style dialog with the report commands.
+  new ReportCommands(*meter_, controls_, timeFormat, this);
   storeWindow_ = new StoreWindow(this);
   placeOnScreen();
 }
@@ -125,7 +127,7 @@ void MainWindow::showHelp() {
   if (helpViewer_ == nullptr) {
     helpViewer_ = new HelpViewer(this);
   }
-  helpViewer_->showContents(programFolder_ + QStringLiteral("qm310.hlp"));
+  helpViewer_->showContents(helpFileFor(programFolder_));
 }
 
 }  // namespace qm::app

@@ -4,6 +4,7 @@
 #include "app/column_titles_model.h"
 #include "chart/trend_chart_view.h"
 #include "display/meter_panel.h"
+#include "log/reading_grid_view.h"
 
 #include <QActionGroup>
 #include <QCheckBox>
@@ -94,8 +95,9 @@ QToolButton* addToolButton(QWidget* parent, const char* name, const QRect& geome
 }
 
 // A read-only grid whose columns the user may drag to another order.
-QTableView* addGrid(QWidget* parent, const char* name, const QRect& geometry) {
-  auto* grid = named(new QTableView(parent), name);
+template <typename Grid = QTableView>
+Grid* addGrid(QWidget* parent, const char* name, const QRect& geometry) {
+  auto* grid = named(new Grid(parent), name);
   grid->setGeometry(geometry);
   grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grid->horizontalHeader()->setSectionsMovable(true);
@@ -191,15 +193,15 @@ void buildHiddenControls(QWidget* content, MainWindowControls& controls) {
   }
 }
 
-// A row of the layout that the grid covers; its buttons do nothing.
-void buildCoveredRow(QWidget* content) {
+// A row of the layout that the grid covers; of its buttons only the store report's has a command.
+void buildCoveredRow(QWidget* content, MainWindowControls& controls) {
   auto* label6 = named(new QLabel(QStringLiteral(" STORE DATA :"), content), "Label6");
   label6->setGeometry(12, 488, 90, 13);
   addToolButton(content, "SpeedButton4", {110, 488, 25, 25}, "");
   addToolButton(content, "SpeedButton6", {160, 488, 25, 25}, "");
   addToolButton(content, "SpeedButton8", {210, 488, 25, 25}, "Save Data");
   addToolButton(content, "SpeedButton9", {260, 488, 25, 25}, "Delete Data");
-  addToolButton(content, "SpeedButton7", {320, 488, 25, 25}, "");
+  controls.storeReportButton = addToolButton(content, "SpeedButton7", {320, 488, 25, 25}, "");
 }
 
 void buildToolbar(QWidget* content, MainWindowControls& controls) {
@@ -237,7 +239,7 @@ void buildToolbar(QWidget* content, MainWindowControls& controls) {
 
 void buildGrids(QWidget* content, MainWindowControls& controls) {
   // Bound to the reading table when the window is created.
-  controls.grid = addGrid(content, "DBGrid1", {0, 348, 617, 177});
+  controls.grid = addGrid<log::ReadingGridView>(content, "DBGrid1", {0, 348, 617, 177});
   controls.grid->setFont(arial(11, true));
   controls.grid->horizontalHeader()->setFont(arial(15, true));
   QPalette silver = controls.grid->palette();
@@ -257,7 +259,7 @@ QWidget* buildContent(MainWindowControls& controls) {
 
   buildHiddenControls(content, controls);
   // Created before the grid so that the grid covers them.
-  buildCoveredRow(content);
+  buildCoveredRow(content, controls);
 
   const QFont panelFont = arial(15, true);
   controls.connectPanel = named(new ClickPanel(QStringLiteral("CONNECT"), content), "Panel2");

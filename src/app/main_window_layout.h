@@ -27,6 +27,9 @@ class TrendChartView;
 namespace qm::display {
 class MeterPanel;
 }
+namespace qm::log {
+class ReadingGridView;
+}
 
 namespace qm::app {
 
@@ -74,7 +77,8 @@ struct MainWindowControls {
   QToolButton* openTableButton = nullptr;
   QToolButton* printButton = nullptr;
   QToolButton* storeButton = nullptr;  // hidden
-  QTableView* grid = nullptr;
+  QToolButton* storeReportButton = nullptr;  // covered by the grid
+  log::ReadingGridView* grid = nullptr;
   chart::TrendChartView* chart = nullptr;
 };
 

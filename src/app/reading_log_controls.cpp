@@ -5,6 +5,7 @@
 #include "core/ansi_text.h"
 #include "core/integer_text.h"
 #include "log/reading_grid_model.h"
+#include "log/reading_grid_view.h"
 #include "log/time_of_day_format.h"
 #include "meter/live_meter.h"
 
@@ -13,12 +14,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QEvent>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QTableView>
 #include <QToolButton>
 
 #include <functional>
@@ -75,29 +74,19 @@ ReadingLogControls::ReadingLogControls(meter::LiveMeter& meter, const MainWindow
 }
 
 void ReadingLogControls::bindGrid(std::shared_ptr<const log::TimeOfDayFormat> timeFormat) {
-  QTableView* grid = controls_.grid;
+  log::ReadingGridView* grid = controls_.grid;
   log::ReadingTable& table = meter_.table();
   auto* model = new log::ReadingGridModel(
       table, [format = std::move(timeFormat)](log::TimeOfDay time) { return fromAnsi(format->format(time)); }, grid);
   model->setObjectName(QStringLiteral("DataSource1"));
-  grid->setModel(model);
+  grid->setGridModel(model);
   for (int column = 0; column < model->columnCount(); ++column) {
     grid->setColumnWidth(column, kColumnWidths[column]);
   }
-  grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-  grid->setSelectionMode(QAbstractItemView::SingleSelection);
-  // Fixed row heights keep the grid's bookkeeping independent of the number of rows.
-  grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 4);
-  grid->verticalHeader()->setFixedWidth(14);
   connect(&table, &log::ReadingTable::currentRowChanged, this, &ReadingLogControls::followCurrentRow);
   // After a load the grid has lost its place even where the cursor kept its index.
   connect(&table, &log::ReadingTable::reset, this, [this, &table] { followCurrentRow(table.currentRow()); });
-  connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [&table](const QModelIndex& current) {
-    if (current.isValid()) {
-      table.setCurrentRow(static_cast<std::size_t>(current.row()));
-    }
-  });
+  connect(grid, &log::ReadingGridView::cursorRowChanged, &table, &log::ReadingTable::setCurrentRow);
   grid->installEventFilter(new DeleteRecordKey(grid, [this] { deleteCurrentRecord(); }));
 }
 
@@ -155,14 +144,9 @@ void ReadingLogControls::deleteCurrentRecord() {
 }
 
 void ReadingLogControls::followCurrentRow(std::optional<std::size_t> row) {
-  if (!row) {
-    return;
+  if (row) {
+    controls_.grid->showTableRow(*row);
   }
-  QTableView* grid = controls_.grid;
-  const int column = std::max(grid->currentIndex().column(), 0);
-  const QModelIndex index = grid->model()->index(static_cast<int>(*row), column);
-  grid->setCurrentIndex(index);
-  grid->scrollTo(index);
 }
 
 }  // namespace qm::app

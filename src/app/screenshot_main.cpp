@@ -4,22 +4,28 @@
 // and, with --live, when no reading of the simulated meter reaches the screen.
 //
 //   qm-screenshot OUT.png [--frames FILE] [--live SECONDS] [--scroll] [--chart | --enlarge-chart]
+//                         [--report-preview first|last]
+//
+// --report-preview clicks "Print Data" and pictures the preview instead, at the window's width.
 
 #include "app/main_window.h"
 #include "chart/trend_chart_view.h"
 #include "core/ansi_text.h"
 #include "display/meter_panel.h"
+#include "log/reading_grid_view.h"
 #include "meter/live_meter.h"
+#include "reports/report_preview.h"
 #include "sim/simulated_desk.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTableView>
 #include <QTest>
+#include <QToolButton>
 
 #include <cstdio>
 
@@ -65,8 +71,13 @@ QString readingMissing(qm::app::MainWindow& window, const QImage& shot) {
   }
   const std::size_t newest = table.rowCount() - 1;
   const QString value = qm::fromAnsi(table.row(newest).texts[0].value_or(std::string_view()));
-  auto* grid = window.findChild<QTableView*>(QStringLiteral("DBGrid1"));
-  const QModelIndex cell = grid->model()->index(static_cast<int>(newest), 2);
+  // The grid holds the rows in view, from its first one on.
+  auto* grid = window.findChild<qm::log::ReadingGridView*>(QStringLiteral("DBGrid1"));
+  const std::optional<int> shownRow = grid->gridModel()->modelRow(newest);
+  if (!shownRow) {
+    return QStringLiteral("the grid's newest row is not in view");
+  }
+  const QModelIndex cell = grid->model()->index(*shownRow, 2);
   if (cell.data().toString() != value) {
     return QStringLiteral("the grid's newest row does not show the value %1").arg(value);
   }
@@ -88,6 +99,28 @@ int fail(const QString& message) {
   return 1;
 }
 
+// Clicks "Print Data" and writes a picture of the data report's preview at the window's width,
+// on its first or its last page.
+int shootReportPreview(qm::app::MainWindow& window, const QString& page, const QString& out) {
+  if (page != u"first" && page != u"last") {
+    return fail(QStringLiteral("--report-preview takes first or last"));
+  }
+  window.findChild<QToolButton*>(QStringLiteral("MajPrint"))->click();
+  auto* preview = window.findChild<qm::reports::ReportPreview*>();
+  if (preview == nullptr || !QTest::qWaitForWindowExposed(preview)) {
+    return fail(QStringLiteral("the report preview did not appear"));
+  }
+  preview->findChild<QAction*>(QStringLiteral("FitWidth"))->trigger();
+  if (page == u"last") {
+    preview->goToLastPage();
+  }
+  QTest::qWait(200);
+  if (!preview->screen()->grabWindow(preview->winId()).toImage().save(out)) {
+    return fail(QStringLiteral("cannot write ") + out);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -99,7 +132,10 @@ int main(int argc, char* argv[]) {
   const QCommandLineOption scroll(QStringLiteral("scroll"), QStringLiteral("scroll to the bottom right first"));
   const QCommandLineOption chart(QStringLiteral("chart"), QStringLiteral("scroll down to the trend chart"));
   const QCommandLineOption enlargeChart(QStringLiteral("enlarge-chart"), QStringLiteral("enlarge the trend chart"));
-  parser.addOptions({frames, live, scroll, chart, enlargeChart});
+  const QCommandLineOption reportPreview(QStringLiteral("report-preview"),
+                                         QStringLiteral("picture the data report's preview on its first or last page"),
+                                         QStringLiteral("first|last"));
+  parser.addOptions({frames, live, scroll, chart, enlargeChart, reportPreview});
   parser.addHelpOption();
   parser.process(app);
   if (parser.positionalArguments().size() != 1) {
@@ -140,6 +176,9 @@ int main(int argc, char* argv[]) {
   }
   if (parser.isSet(enlargeChart)) {
     window.findChild<qm::chart::TrendChartView*>(QStringLiteral("Chtshow"))->restoreOrEnlarge();
+  }
+  if (parser.isSet(reportPreview)) {
+    return shootReportPreview(window, parser.value(reportPreview), parser.positionalArguments().first());
   }
   QTest::qWait(200);
 

@@ -18,6 +18,10 @@ void PointStore::append(std::vector<ChartPoint> batch) {
   if (!std::is_sorted(batch.begin(), batch.end(), byX)) {
     std::stable_sort(batch.begin(), batch.end(), byX);
   }
+  if (points_.empty()) {
+    points_ = std::move(batch);
+    return;
+  }
   const auto oldEnd = static_cast<std::ptrdiff_t>(points_.size());
   const bool continuesRun = points_.empty() || points_.back().x <= batch.front().x;
   points_.insert(points_.end(), batch.begin(), batch.end());

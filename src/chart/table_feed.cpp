@@ -51,28 +51,42 @@ TableFeed::TableFeed(const log::ReadingTable& table, std::string decimalSeparato
   reload();
 }
 
-std::optional<ChartPoint> TableFeed::pointOf(std::size_t visibleIndex) const {
-  const std::size_t stored = table_.storedIndexOf(visibleIndex);
-  const log::RowFields fields = table_.storedRow(stored).fields;
-  const std::optional<std::string_view>& value = fields.text(log::TextField::Value);
-  if (!fields.No || !value) {
-    return std::nullopt;
-  }
-  const std::optional<double> number = readingNumber(*value, decimalSeparator_);
-  if (!number) {
-    return std::nullopt;
-  }
-  return ChartPoint{*fields.No, static_cast<float>(*number), static_cast<std::uint32_t>(stored)};
+TableFeed::Reading TableFeed::readText(std::uint32_t id) {
+  const std::optional<double> number = readingNumber(table_.textOfId(id), decimalSeparator_);
+  numbers_[id] = static_cast<float>(number.value_or(0));
+  return readings_[id] = number ? Reading::Number : Reading::NoNumber;
 }
 
-std::vector<ChartPoint> TableFeed::pointsOf(std::size_t first, std::size_t count) const {
+std::optional<ChartPoint> TableFeed::pointOf(std::size_t visibleIndex) {
+  const std::vector<ChartPoint> points = pointsOf(visibleIndex, 1);
+  return points.empty() ? std::nullopt : std::optional<ChartPoint>(points.front());
+}
+
+// The shown rows [first, first + count), read column by column.
+std::vector<ChartPoint> TableFeed::pointsOf(std::size_t first, std::size_t count) {
   std::vector<ChartPoint> batch;
   batch.reserve(count);
-  for (std::size_t row = first; row < first + count; ++row) {
-    if (const std::optional<ChartPoint> point = pointOf(row)) {
-      batch.push_back(*point);
+  readings_.resize(table_.textIdCount(), Reading::NotRead);
+  numbers_.resize(table_.textIdCount());
+  std::size_t left = count;
+  constexpr auto kValue = static_cast<std::size_t>(log::TextField::Value);
+  table_.forEachStoredSpan(table_.storedIndexOf(first), [&](const log::StoredRowSpan& span) {
+    for (std::size_t i = 0; i < span.size() && left > 0; ++i) {
+      if (span.isDeleted(i)) {
+        continue;
+      }
+      --left;
+      const std::uint32_t id = span.textId(kValue, i);
+      const std::optional<std::int32_t> no = span.no(i);
+      if (id == log::kNoTextId || !no) {
+        continue;
+      }
+      const Reading reading = readings_[id] == Reading::NotRead ? readText(id) : readings_[id];
+      if (reading == Reading::Number) {
+        batch.push_back(ChartPoint{*no, numbers_[id], static_cast<std::uint32_t>(span.first() + i)});
+      }
     }
-  }
+  });
   return batch;
 }
 
@@ -92,6 +106,9 @@ void TableFeed::takeRow(std::size_t visibleIndex) {
 }
 
 void TableFeed::reload() {
+  // The table's texts were replaced or dropped with its rows.
+  readings_.clear();
+  numbers_.clear();
   points_.clear();
   points_.append(pointsOf(0, table_.rowCount()));
   emit pointsChanged();

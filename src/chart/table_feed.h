@@ -4,6 +4,9 @@
 // X = its record number (No), Y = its value. The points follow the table: rows appended by logging
 // or a text load add their points, a deleted row takes its point away, and a wholesale change of
 // the table (Clear All, New, a packet load) rebuilds them from what the table then holds.
+//
+// Ten million rows are turned into points in one pass over the table's columns, at memory speed:
+// a log has a few thousand distinct value texts, and each is read as a number once.
 
 #include "chart/point_store.h"
 #include "log/reading_table.h"
@@ -37,12 +40,17 @@ private:
   void appendRows(std::size_t first, std::size_t count);
   void takeRow(std::size_t visibleIndex);
   void reload();
-  std::optional<ChartPoint> pointOf(std::size_t visibleIndex) const;
-  std::vector<ChartPoint> pointsOf(std::size_t first, std::size_t count) const;
+  std::optional<ChartPoint> pointOf(std::size_t visibleIndex);
+  std::vector<ChartPoint> pointsOf(std::size_t first, std::size_t count);
 
   const log::ReadingTable& table_;
   std::string decimalSeparator_;
   PointStore& points_;
+  // By value text id: the number, and whether it was read yet and is one. Valid until a reset.
+  enum class Reading : std::uint8_t { NotRead, Number, NoNumber };
+  Reading readText(std::uint32_t id);
+  std::vector<float> numbers_;
+  std::vector<Reading> readings_;
 };
 
 }  // namespace qm::chart

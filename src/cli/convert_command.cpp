@@ -25,12 +25,14 @@ int runConvert(const std::vector<std::string>& args, std::ostream& err) {
   const log::TimeOfDayFormat timeFormat = log::TimeOfDayFormat::systemLongTime();
 
   log::ReadingTable table;
-  log::TableFileOutcome outcome = log::loadTableFromFile(in, table, timeFormat);
-  if (outcome.ok) {
-    outcome = log::saveTableToFile(table, out, timeFormat);
+  const log::TableFileOutcome loaded = log::loadTableFromFile(in, table, timeFormat);
+  if (!loaded.ok) {
+    err << "qm-cli convert: " << args[0] << ": " << loaded.detail.toStdString() << '\n';
+    return 1;
   }
-  if (!outcome.ok) {
-    err << outcome.message.toStdString() << '\n';
+  const log::TableFileOutcome saved = log::saveTableToFile(table, out, timeFormat);
+  if (!saved.ok) {
+    err << saved.message.toStdString() << '\n';
     return 1;
   }
   return 0;

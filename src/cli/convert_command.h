@@ -15,8 +15,9 @@
 
 namespace qm::cli {
 
-// Exit status 0; 1 when IN cannot be read or OUT cannot be written, with the window's message on
-// `err` (OUT is then left as it was); 2 for a usage error.
+// Exit status 0; 1 when IN cannot be read (`err` names it and says where and why: "qm-cli convert:
+// IN: line 5: ...") or OUT cannot be written (the window's message), OUT then left as it was; 2
+// for a usage error.
 int runConvert(const std::vector<std::string>& args, std::ostream& err);
 
 }  // namespace qm::cli

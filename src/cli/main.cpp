@@ -6,8 +6,10 @@
 #include "cli/link_commands.h"
 #include "cli/record_command.h"
 #include "cli/replay_command.h"
+#include "cli/report_command.h"
 #include "cli/simulate_command.h"
 #include "cli/snapshot_command.h"
+#include "core/version_text.h"
 
 #include <QCoreApplication>
 
@@ -17,6 +19,16 @@
 #include <vector>
 
 namespace {
+
+// Follows the command list in --help.
+constexpr const char* kHelpEnd =
+    "options:\n"
+    "  -h, --help  display this help and exit\n"
+    "  --version   output version information and exit\n"
+    "\n"
+    "Exit status: 0 if all went well, 1 if a command failed or skipped bad input,\n"
+    "2 if the command line is wrong.\n"
+    "Full documentation: man qm-cli\n";
 
 constexpr const char* kUsage =
     "usage: qm-cli COMMAND [ARGS...]\n"
@@ -34,6 +46,8 @@ constexpr const char* kUsage =
     "      connect to the cable and write its raw input reports as replay reads them\n"
     "  replay [--state] [--decimal-separator SEP] [FILE]\n"
     "      feed recorded HID reports (hex, one a line) through reassembly and decoding\n"
+    "  report TABLEFILE OUT [--layout data|store|graph|data+graph] [--picture FILE]\n"
+    "      write a printed report of a table file as PDF, HTML, plain text or CSV (by OUT's extension)\n"
     "  simulate [--from SECONDS] [--count N] [--interval MS]\n"
     "      print the simulated meter's frame texts\n"
     "  snapshot TABLEFILE OUT.bmp [--page N] [--page-size P] [--whole]\n"
@@ -70,6 +84,10 @@ int main(int argc, char* argv[]) {
   if (argc >= 2 && std::string_view(argv[1]) == "snapshot") {
     return qm::cli::snapshotMain(argc, argv);
   }
+  // Fonts and PDF need an application object with a GUI platform (offscreen does).
+  if (argc >= 2 && std::string_view(argv[1]) == "report") {
+    return qm::cli::reportMain(argc, argv);
+  }
   // The locale's decimal separator comes from Qt, which needs its application object.
   QCoreApplication app(argc, argv);
   std::ios::sync_with_stdio(false);
@@ -102,7 +120,11 @@ int main(int argc, char* argv[]) {
     return qm::cli::runSimulate(args, std::cout, std::cerr);
   }
   if (command == "--help" || command == "-h" || command == "help") {
-    std::cout << kUsage;
+    std::cout << kUsage << kHelpEnd;
+    return 0;
+  }
+  if (command == "--version") {
+    std::cout << qm::versionText("qm-cli");
     return 0;
   }
   std::cerr << "qm-cli: unknown command '" << command << "'\n" << kUsage;

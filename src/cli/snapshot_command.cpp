@@ -90,7 +90,7 @@ int runSnapshot(const std::vector<std::string>& args, std::ostream& out, std::os
   const log::TableFileOutcome loaded =
       log::loadTableFromFile(tableFile, table, log::TimeOfDayFormat::systemLongTime());
   if (!loaded.ok) {
-    err << "qm-cli snapshot: " << parsed->files[0] << ": " << loaded.message.toStdString() << '\n';
+    err << "qm-cli snapshot: " << parsed->files[0] << ": " << loaded.detail.toStdString() << '\n';
     return 1;
   }
 

@@ -1,6 +1,8 @@
 #include "log/reading_table.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <limits>
 #include <utility>
 
@@ -8,14 +10,24 @@ namespace qm::log {
 
 namespace {
 
-constexpr std::uint32_t kNullText = std::numeric_limits<std::uint32_t>::max();
-constexpr TimeOfDay kNullTime = -1;
-constexpr std::uint8_t kHasNo = 1;
-constexpr std::uint8_t kHasState = 2;
+constexpr std::uint32_t kNullText = kNoTextId;
+constexpr TimeOfDay kNullTime = detail::kNoTime;
+constexpr std::uint8_t kHasNo = detail::kHasNo;
+constexpr std::uint8_t kHasState = detail::kHasState;
 
 bool isLeadByte(char byte) {
   const auto value = static_cast<unsigned char>(byte);
   return value >= 0x81 && value <= 0xFE;
+}
+
+std::uint64_t textHash(std::string_view text) {
+  std::uint64_t value = 14695981039346656037ull;
+  for (const char byte : text) {
+    value = (value ^ static_cast<unsigned char>(byte)) * 1099511628211ull;
+  }
+  value ^= value >> 33;
+  value *= 0xff51afd7ed558ccdull;
+  return value ^ (value >> 33);
 }
 
 }  // namespace
@@ -69,13 +81,7 @@ public:
 private:
   static constexpr std::size_t kBlockBytes = 64 * 1024;
 
-  static std::size_t hash(std::string_view text) {
-    std::uint64_t value = 14695981039346656037ull;
-    for (const char byte : text) {
-      value = (value ^ static_cast<unsigned char>(byte)) * 1099511628211ull;
-    }
-    return static_cast<std::size_t>(value ^ (value >> 29));
-  }
+  static std::size_t hash(std::string_view text) { return static_cast<std::size_t>(textHash(text)); }
 
   std::string_view keep(std::string_view text) {
     if (blocks_.empty() || blockUsed_ + text.size() > kBlockBytes) {
@@ -227,6 +233,7 @@ void ReadingTable::clear() {
   emit aboutToReset();
   chunks_.clear();
   storedCount_ = 0;
+  reservedCount_ = 0;
   forgetTexts();
   deletedStored_.clear();
   changeLog_.clear();
@@ -236,8 +243,10 @@ void ReadingTable::clear() {
 
 void ReadingTable::replaceWith(ReadingTable&& other) {
   emit aboutToReset();
+  other.dropRoomAfter(other.storedCount_);
   chunks_ = std::move(other.chunks_);
   storedCount_ = std::exchange(other.storedCount_, 0);
+  reservedCount_ = 0;
   texts_ = std::exchange(other.texts_, std::make_unique<TextPool>());
   lastTextIds_ = other.lastTextIds_;
   other.lastTextIds_.fill(kNullText);
@@ -292,6 +301,7 @@ void ReadingTable::store(const RowFields& fields, std::optional<std::uint8_t> st
 void ReadingTable::storeIds(std::optional<std::int32_t> no, TimeOfDay time,
                             const std::array<std::uint32_t, kTextFieldCount>& textIds,
                             std::optional<std::uint8_t> state) {
+  Q_ASSERT(reservedCount_ == 0);
   if (storedCount_ == chunks_.size() * Chunk::kRows) {
     chunks_.push_back(std::unique_ptr<Chunk>(new Chunk));
   }
@@ -333,12 +343,190 @@ void ReadingTable::recordChange(const ChangeLogEntry& entry) {
   changeLog_.push_back({entry, 1});
 }
 
+StoredRowSpan ReadingTable::spanAt(std::size_t storedIndex) const {
+  const Chunk& chunk = *chunks_[storedIndex / Chunk::kRows];
+  const std::size_t at = storedIndex % Chunk::kRows;
+  StoredRowSpan span;
+  span.first_ = storedIndex;
+  span.size_ = std::min(Chunk::kRows - at, storedCount_ - storedIndex);
+  span.no_ = chunk.no + at;
+  span.time_ = chunk.time + at;
+  for (std::size_t field = 0; field < kTextFieldCount; ++field) {
+    span.text_[field] = chunk.text[field] + at;
+  }
+  span.flags_ = chunk.flags + at;
+  span.state_ = chunk.state + at;
+  return span;
+}
+
+std::string_view ReadingTable::textOfId(std::uint32_t id) const { return texts_->text(id); }
+
+std::size_t ReadingTable::textIdCount() const { return texts_->size(); }
+
+std::size_t ReadingTable::reserveRows(std::size_t count) {
+  const std::size_t first = reservedCount_;
+  reservedCount_ += count;
+  const std::size_t rows = storedCount_ + reservedCount_;
+  while (chunks_.size() * Chunk::kRows < rows) {
+    chunks_.push_back(std::unique_ptr<Chunk>(new Chunk));
+  }
+  return first;
+}
+
+void ReadingTable::commitReservedRows(std::size_t count) {
+  Q_ASSERT(count <= reservedCount_);
+  const std::size_t end = storedCount_ + count;
+  for (std::size_t stored = storedCount_; stored < end; ++stored) {
+    const Chunk& chunk = *chunks_[stored / Chunk::kRows];
+    const std::size_t at = stored % Chunk::kRows;
+    if ((chunk.flags[at] & kHasState) != 0 && (chunk.state[at] & kRowDeleted) != 0) {
+      deletedStored_.push_back(static_cast<std::uint32_t>(stored));
+    }
+  }
+  storedCount_ = end;
+  dropRoomAfter(storedCount_);
+}
+
+void ReadingTable::commitReservedAddedRows(std::size_t count) {
+  const std::size_t firstShown = rowCount();
+  const auto firstNumber = static_cast<std::uint32_t>(storedCount_ + 1);
+  commitReservedRows(count);
+  if (count == 0) {
+    return;
+  }
+  recordChange({firstNumber, 0, kChangeAdded});
+  // The rest of the entries continue that run.
+  changeLog_.back().count += static_cast<std::uint32_t>(count - 1);
+  emit rowsAppended(firstShown, count);
+  moveCurrentRow(rowCount() - 1);
+}
+
+void ReadingTable::dropRoomAfter(std::size_t rows) {
+  reservedCount_ = 0;
+  chunks_.resize((rows + Chunk::kRows - 1) / Chunk::kRows);
+}
+
 void ReadingTable::moveCurrentRow(std::optional<std::size_t> visibleIndex) {
   if (currentRow_ == visibleIndex) {
     return;
   }
   currentRow_ = visibleIndex;
   emit currentRowChanged(visibleIndex);
+}
+
+ReadingTable::RowWriter::RowWriter(ReadingTable& table) : table_(table), slots_(256) {}
+
+ReadingTable::RowWriter::~RowWriter() = default;
+
+void ReadingTable::RowWriter::write(std::size_t reservedIndex, const RowFields& fields,
+                                    std::optional<std::uint8_t> state) {
+  Q_ASSERT(reservedIndex < table_.reservedCount_);
+  const std::size_t stored = table_.storedCount_ + reservedIndex;
+  Chunk& chunk = *table_.chunks_[stored / Chunk::kRows];
+  const std::size_t at = stored % Chunk::kRows;
+  chunk.no[at] = fields.No.value_or(0);
+  chunk.time[at] = fields.Time.value_or(kNullTime);
+  for (std::size_t field = 0; field < kTextFieldCount; ++field) {
+    const std::optional<std::string_view>& text = fields.texts[field];
+    chunk.text[field][at] = text ? textId(field, cutToFieldWidth(*text)) : kNullText;
+  }
+  chunk.flags[at] = static_cast<std::uint8_t>((fields.No ? kHasNo : 0) | (state ? kHasState : 0));
+  chunk.state[at] = state.value_or(0);
+}
+
+void ReadingTable::RowWriter::expect(TextField field, std::string_view text) const {
+  text = cutToFieldWidth(text);
+  const Slot& last = lastTexts_[static_cast<std::size_t>(field)];
+  if (last.size != text.size() || std::string_view(last.bytes.data(), std::min(text.size(), kInlineBytes)) !=
+                                      text.substr(0, kInlineBytes)) {
+    __builtin_prefetch(&slots_[static_cast<std::size_t>(textHash(text)) & (slots_.size() - 1)]);
+  }
+}
+
+std::uint32_t ReadingTable::RowWriter::textId(std::size_t field, std::string_view text) {
+  Slot key;
+  std::copy_n(text.begin(), std::min(text.size(), kInlineBytes), key.bytes.begin());
+  key.size = static_cast<std::uint8_t>(text.size());
+  Slot& last = lastTexts_[field];
+  if (holds(last, key, text)) {
+    return idOf(last);
+  }
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t slot = static_cast<std::size_t>(textHash(text)) & mask;
+  for (; slots_[slot].size != kFreeSlot; slot = (slot + 1) & mask) {
+    if (holds(slots_[slot], key, text)) {
+      last = slots_[slot];
+      return idOf(last);
+    }
+  }
+  std::uint32_t id = 0;
+  {
+    const std::lock_guard<std::mutex> lock(table_.textsMutex_);
+    id = table_.texts_->intern(text);
+    if (text.size() > kInlineBytes) {
+      longTexts_.push_back({table_.texts_->text(id), id});
+    }
+  }
+  key.value = text.size() > kInlineBytes ? static_cast<std::uint32_t>(longTexts_.size() - 1) : id;
+  slots_[slot] = key;
+  last = key;
+  if (++used_ * 4 > slots_.size() * 3) {
+    growCache();
+  }
+  return id;
+}
+
+// The bytes and the size of a slot as two words: no call to memcmp for a dozen bytes.
+bool ReadingTable::RowWriter::Slot::sameStart(const Slot& other) const {
+  static_assert(kInlineBytes + 1 == 12 && offsetof(Slot, size) == kInlineBytes);
+  std::uint64_t head = 0;
+  std::uint64_t otherHead = 0;
+  std::uint32_t tail = 0;
+  std::uint32_t otherTail = 0;
+  std::memcpy(&head, bytes.data(), 8);
+  std::memcpy(&otherHead, other.bytes.data(), 8);
+  std::memcpy(&tail, bytes.data() + 8, 4);
+  std::memcpy(&otherTail, other.bytes.data() + 8, 4);
+  return head == otherHead && tail == otherTail;
+}
+
+bool ReadingTable::RowWriter::holds(const Slot& slot, const Slot& key, std::string_view text) const {
+  if (!slot.sameStart(key)) {
+    return false;
+  }
+  if (key.size <= kInlineBytes) {
+    return true;
+  }
+  // 12 to 20 bytes whose first 11 are equal: the last eight and, beyond 16, the middle eight.
+  const std::string_view held = longTexts_[slot.value].text;
+  auto word = [](std::string_view from, std::size_t at) {
+    std::uint64_t value = 0;
+    std::memcpy(&value, from.data() + at, 8);
+    return value;
+  };
+  const std::size_t size = text.size();
+  return word(held, size - 8) == word(text, size - 8) && (size <= 16 || word(held, 8) == word(text, 8));
+}
+
+std::uint32_t ReadingTable::RowWriter::idOf(const Slot& slot) const {
+  return slot.size <= kInlineBytes ? slot.value : longTexts_[slot.value].id;
+}
+
+void ReadingTable::RowWriter::growCache() {
+  std::vector<Slot> grown(slots_.size() * 2);
+  const std::size_t mask = grown.size() - 1;
+  for (const Slot& entry : slots_) {
+    if (entry.size != kFreeSlot) {
+      const std::string_view text =
+          entry.size <= kInlineBytes ? std::string_view(entry.bytes.data(), entry.size) : longTexts_[entry.value].text;
+      std::size_t slot = static_cast<std::size_t>(textHash(text)) & mask;
+      while (grown[slot].size != kFreeSlot) {
+        slot = (slot + 1) & mask;
+      }
+      grown[slot] = entry;
+    }
+  }
+  slots_ = std::move(grown);
 }
 
 }  // namespace qm::log

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -78,6 +79,51 @@ struct ChangeLogEntry {
 // character of code page 936.
 std::string_view cutToFieldWidth(std::string_view text);
 
+// A text field without a value, as StoredRowSpan gives its text id.
+inline constexpr std::uint32_t kNoTextId = 0xFFFF'FFFF;
+
+namespace detail {
+// How a stored row marks what it lacks: a time of -1, and flags for the number and the row state.
+inline constexpr TimeOfDay kNoTime = -1;
+inline constexpr std::uint8_t kHasNo = 1;
+inline constexpr std::uint8_t kHasState = 2;
+}  // namespace detail
+
+// A run of stored rows as the table keeps them, column by column, for the passes that visit every
+// row (saving a file, the chart's points). Nothing is assembled per row, and a text comes as the
+// id of its pool entry (ReadingTable::textOfId), so that work on a text is done once per distinct
+// text rather than once per row. Valid until the table changes.
+class StoredRowSpan {
+public:
+  std::size_t first() const { return first_; }
+  std::size_t size() const { return size_; }
+
+  std::optional<std::int32_t> no(std::size_t i) const {
+    return (flags_[i] & detail::kHasNo) != 0 ? std::optional<std::int32_t>(no_[i]) : std::nullopt;
+  }
+  std::optional<TimeOfDay> time(std::size_t i) const {
+    return time_[i] != detail::kNoTime ? std::optional<TimeOfDay>(time_[i]) : std::nullopt;
+  }
+  std::uint32_t textId(std::size_t field, std::size_t i) const { return text_[field][i]; }
+  std::optional<std::uint8_t> state(std::size_t i) const {
+    return (flags_[i] & detail::kHasState) != 0 ? std::optional<std::uint8_t>(state_[i]) : std::nullopt;
+  }
+  bool isDeleted(std::size_t i) const {
+    return (flags_[i] & detail::kHasState) != 0 && (state_[i] & kRowDeleted) != 0;
+  }
+
+private:
+  friend class ReadingTable;
+
+  std::size_t first_ = 0;
+  std::size_t size_ = 0;
+  const std::int32_t* no_ = nullptr;
+  const TimeOfDay* time_ = nullptr;
+  std::array<const std::uint32_t*, kTextFieldCount> text_{};
+  const std::uint8_t* flags_ = nullptr;
+  const std::uint8_t* state_ = nullptr;
+};
+
 class ReadingTable : public QObject {
   Q_OBJECT
 public:
@@ -127,6 +173,35 @@ public:
   // Heap bytes held by the rows, the text pool and the change log.
   std::size_t memoryBytes() const;
 
+  // The stored rows from `firstStored` on, in order, one span per piece of storage.
+  template <typename Visit>
+  void forEachStoredSpan(std::size_t firstStored, Visit&& visit) const {
+    for (std::size_t at = firstStored; at < storedCount_;) {
+      const StoredRowSpan span = spanAt(at);
+      visit(span);
+      at += span.size();
+    }
+  }
+  // The text of a pool id from a StoredRowSpan; ids run from 0 to textIdCount() - 1.
+  std::string_view textOfId(std::uint32_t id) const;
+  std::size_t textIdCount() const;
+
+  // Loading many rows at once, straight into the table's storage and from several threads:
+  // reserveRows() makes room after the stored rows, RowWriters (one per thread, each writing rows
+  // of its own) fill it, and commitReservedRows() makes the first rows of the room the table's.
+  // Until then the table is unchanged for its readers, and its own thread may read it as usual
+  // while no RowWriter is at work.
+  class RowWriter;
+  // Adds `count` rows of room after the rows reserved so far; returns the reserved index (0 is
+  // the first row of the room) of the first of them.
+  std::size_t reserveRows(std::size_t count);
+  // Makes the first `count` reserved rows stored rows and lets the rest of the room go. Rows
+  // written as deleted are left out of the shown rows; the change log is not touched.
+  void commitReservedRows(std::size_t count);
+  // As commitReservedRows, for rows the program adds (written with the state "added"): each gets
+  // its change-log entry of kind 4, and the rows are announced as appendAddedRows does.
+  void commitReservedAddedRows(std::size_t count);
+
 signals:
   // Visible rows [first, first + count) were appended.
   void rowsAppended(std::size_t first, std::size_t count);
@@ -154,15 +229,64 @@ private:
   void forgetTexts();
   void recordChange(const ChangeLogEntry& entry);
   void moveCurrentRow(std::optional<std::size_t> visibleIndex);
+  StoredRowSpan spanAt(std::size_t storedIndex) const;
+  void dropRoomAfter(std::size_t rows);
 
   std::vector<std::unique_ptr<Chunk>> chunks_;
   std::size_t storedCount_ = 0;
+  std::size_t reservedCount_ = 0;  // rows of room after the stored ones
+  std::mutex textsMutex_;          // held by RowWriters while they add to the pool
   std::unique_ptr<TextPool> texts_;
   // The id each text column stored last: a log repeats its unit, function and mode row after row.
   std::array<std::uint32_t, kTextFieldCount> lastTextIds_{};
   std::vector<std::uint32_t> deletedStored_;  // ascending stored indices of deleted rows
   std::vector<ChangeRun> changeLog_;
   std::optional<std::size_t> currentRow_;
+};
+
+// Writes rows into the room a ReadingTable reserved, on any thread. Each writer looks its texts
+// up in a cache of its own first and goes to the table's pool (under a lock) only for a text it has
+// not met before, so writers on several threads hardly ever wait for each other.
+class ReadingTable::RowWriter {
+public:
+  explicit RowWriter(ReadingTable& table);
+  ~RowWriter();
+  RowWriter(const RowWriter&) = delete;
+  RowWriter& operator=(const RowWriter&) = delete;
+
+  // Writes reserved row `reservedIndex`; texts are cut to the field width.
+  void write(std::size_t reservedIndex, const RowFields& fields, std::optional<std::uint8_t> state);
+  // Says that `text` is coming in `field` soon, so that looking it up need not wait for memory
+  // then. Worth it for the value, which differs from row to row.
+  void expect(TextField field, std::string_view text) const;
+
+private:
+  // A text met before, where finding it takes one look at memory: a file's values come in no
+  // order, and rows are parsed faster than memory answers. A text of up to kInlineBytes is held
+  // in the slot itself with its pool id; a longer one by its first bytes and an entry in longTexts_.
+  static constexpr std::size_t kInlineBytes = 11;
+  static constexpr std::uint8_t kFreeSlot = 0xFF;
+  struct Slot {
+    std::array<char, kInlineBytes> bytes{};
+    std::uint8_t size = kFreeSlot;
+    std::uint32_t value = 0;  // the pool id, or for a long text its index in longTexts_
+    bool sameStart(const Slot& other) const;
+  };
+  struct LongText {
+    std::string_view text;  // in the pool, where it stays put
+    std::uint32_t id = kNoTextId;
+  };
+
+  std::uint32_t textId(std::size_t field, std::string_view text);
+  bool holds(const Slot& slot, const Slot& key, std::string_view text) const;
+  std::uint32_t idOf(const Slot& slot) const;
+  void growCache();
+
+  ReadingTable& table_;
+  std::array<Slot, kTextFieldCount> lastTexts_;
+  std::vector<Slot> slots_;  // open addressing, at most three quarters of them used
+  std::vector<LongText> longTexts_;
+  std::size_t used_ = 0;
 };
 
 }  // namespace qm::log

@@ -1,5 +1,6 @@
 #include "log/table_files.h"
 
+#include "core/ansi_text.h"
 #include "log/data_packet.h"
 #include "log/text_table_file.h"
 
@@ -12,28 +13,41 @@
 namespace qm::log {
 namespace {
 
-TableFileOutcome loadFailed() { return {false, QStringLiteral("Failed to Load File!")}; }
+TableFileOutcome loadFailed(const QString& detail) { return {false, QStringLiteral("Failed to Load File!"), detail}; }
 
-// The file's bytes, read whole. Not mapped: a file that another program shortens while it is
-// being read would end the process at the first page past its new end.
-class FileBytes {
-public:
-  explicit FileBytes(const QString& fullName) {
-    QFile file(fullName);
-    if (!file.open(QIODevice::ReadOnly)) {
-      return;
+// "line 3, column 17" of a byte offset in the file, counted again only now that it is needed.
+QString placeOf(const QString& fullName, std::uint64_t offset) {
+  QFile file(fullName);
+  std::uint64_t line = 1;
+  std::uint64_t lineStart = 0;
+  if (file.open(QIODevice::ReadOnly)) {
+    std::string buffer(1024 * 1024, '\0');
+    for (std::uint64_t at = 0; at < offset;) {
+      const qint64 got = file.read(buffer.data(), static_cast<qint64>(std::min<std::uint64_t>(buffer.size(), offset - at)));
+      if (got <= 0) {
+        break;
+      }
+      for (qint64 i = 0; i < got; ++i) {
+        if (buffer[static_cast<std::size_t>(i)] == '\n') {
+          ++line;
+          lineStart = at + static_cast<std::uint64_t>(i) + 1;
+        }
+      }
+      at += static_cast<std::uint64_t>(got);
     }
-    bytes_ = file.readAll();
-    readable_ = file.error() == QFileDevice::NoError;
   }
+  return QStringLiteral("line %1, column %2").arg(line).arg(offset - lineStart + 1);
+}
 
-  bool readable() const { return readable_; }
-  std::string_view bytes() const { return {bytes_.constData(), static_cast<std::size_t>(bytes_.size())}; }
-
-private:
-  QByteArray bytes_;
-  bool readable_ = false;
-};
+TableFileOutcome loadFailed(const QString& fullName, const LoadFailure& failure) {
+  QString place;
+  if (failure.line) {
+    place = QStringLiteral("line %1").arg(*failure.line);
+  } else if (failure.offset) {
+    place = placeOf(fullName, *failure.offset);
+  }
+  return loadFailed(place.isEmpty() ? fromAnsi(failure.what) : place + QStringLiteral(": ") + fromAnsi(failure.what));
+}
 
 }  // namespace
 
@@ -84,18 +98,20 @@ TableFileOutcome saveTableToFile(const ReadingTable& table, const QString& fullN
 
 TableFileOutcome loadTableFromFile(const QString& fullName, ReadingTable& table, const TimeOfDayFormat& timeFormat,
                                    const FileProgress& progress) {
-  const FileBytes file(fullName);
-  if (!file.readable()) {
-    return loadFailed();
+  // Read, not mapped: a file that another program shortens while it is being read would end the
+  // process at the first page past its new end.
+  QFile file(fullName);
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    return loadFailed(QStringLiteral("the file cannot be opened: ") + file.errorString());
+  }
+  ChunkedInput input(file);
+  if (formatForFileName(fullName) == TableFileFormat::Text) {
+    const std::optional<LoadFailure> failure = readTextTable(input, timeFormat, table, progress);
+    return failure ? loadFailed(fullName, *failure) : TableFileOutcome{true, {}};
   }
   ReadingTable rows;
-  if (formatForFileName(fullName) == TableFileFormat::Text) {
-    const bool complete = readTextTable(file.bytes(), timeFormat, rows, progress);
-    table.appendAddedRows(rows);
-    return complete ? TableFileOutcome{true, {}} : loadFailed();
-  }
-  if (!readDataPacket(file.bytes(), rows, progress)) {
-    return loadFailed();
+  if (const std::optional<LoadFailure> failure = readDataPacket(input, rows, progress)) {
+    return loadFailed(fullName, *failure);
   }
   table.replaceWith(std::move(rows));
   return {true, {}};

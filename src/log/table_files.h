@@ -8,7 +8,9 @@
 // A save writes a temporary file beside the target and renames it into place, so a save that
 // fails half-way leaves the previous file as it was. A load never leaves a half-filled row: a
 // text load keeps the rows of the lines before the one that failed, and a packet load changes
-// the table only when the whole packet was read.
+// the table only when the whole packet was read. A load reads the file a few megabytes at a time
+// and parses it straight into the table's storage; a file that becomes shorter while it is read
+// fails the load like any other bad file.
 
 #include "log/chunked_output.h"
 #include "log/reading_table.h"
@@ -32,10 +34,12 @@ TableFileFormat formatForFileName(const QString& fullName);
 std::vector<std::string_view> splitBySeparator(std::string_view text, char separator);
 
 // `message` is the text the window shows in its message box (for a failed load, in a box titled
-// "Error"); empty after a load that succeeded.
+// "Error"); empty after a load that succeeded. `detail` says what was wrong with a file that failed
+// to load: the line of a text file ("line 5: ..."), or the line and column of a packet.
 struct TableFileOutcome {
   bool ok;
   QString message;
+  QString detail = {};
 };
 
 TableFileOutcome saveTableToFile(const ReadingTable& table, const QString& fullName, const TimeOfDayFormat& timeFormat,

@@ -1,8 +1,17 @@
 #include "log/text_table_file.h"
 
+#include "log/worker_thread.h"
+
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
+#include <memory>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace qm::log {
 namespace {
@@ -10,6 +19,9 @@ namespace {
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kNullText = "NULL";
 constexpr std::size_t kFieldCount = 2 + kTextFieldCount;
+constexpr std::size_t kNumberBytes = 11;
+// Pieces of a file larger than this are parsed on two threads.
+constexpr std::size_t kParallelBytes = 1024 * 1024;
 
 bool isTrimmed(char c) { return static_cast<unsigned char>(c) <= 32; }
 
@@ -25,18 +37,18 @@ std::string_view trimmed(std::string_view text) {
 
 // A column as the file holds it: trimmed, "NULL" when nothing is left. A TAB or line break
 // inside would cut the line or the row when the file is read back: each becomes one blank.
-char* putColumn(char* at, std::string_view text) {
+void appendColumn(std::string& out, std::string_view text) {
   text = trimmed(text);
   if (text.empty()) {
     text = kNullText;
   }
-  char* const end = std::copy(text.begin(), text.end(), at);
-  for (; at != end; ++at) {
-    if (static_cast<unsigned char>(*at) <= '\r' && (*at == '\t' || *at == '\r' || *at == '\n')) {
-      *at = ' ';
+  const std::size_t start = out.size();
+  out += text;
+  for (std::size_t i = start; i < out.size(); ++i) {
+    if (out[i] == '\t' || out[i] == '\r' || out[i] == '\n') {
+      out[i] = ' ';
     }
   }
-  return end;
 }
 
 // The whole piece as a 32-bit signed decimal number: an optional minus and digits, nothing else.
@@ -49,117 +61,393 @@ std::optional<std::int32_t> wholeNumber(std::string_view piece) {
   return value;
 }
 
-// Finds line ends (CR LF, CR or LF) with memchr. The next LF found is kept until the lines have
-// passed it, so a file of CR-only lines is not searched to its end once per line.
-class LineCutter {
+// A piece of a line quoted in a message; a long one is cut after 20 bytes.
+std::string quoted(std::string_view piece) {
+  const std::string_view shown = cutToFieldWidth(piece);
+  return '"' + std::string(shown) + (shown.size() < piece.size() ? "...\"" : "\"");
+}
+
+// The lines a piece of the file holds: CR LF, CR and LF each end one, and so does the end of the
+// piece when its last line has no line end. The same lines LineCutter cuts.
+std::size_t countLines(std::string_view bytes) {
+  const char* const p = bytes.data();
+  const std::size_t n = bytes.size();
+  std::size_t ends = 0;
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time: a byte lane counts its line ends (0xFF, that is -1, for each) for up
+  // to 255 rounds, then the lanes are summed.
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i cr = _mm_set1_epi8('\r');
+  while (i + 17 <= n) {
+    __m128i lanes = _mm_setzero_si128();
+    for (int round = 0; round < 255 && i + 17 <= n; ++round, i += 16) {
+      const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+      const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1));
+      const __m128i lfs = _mm_cmpeq_epi8(here, lf);
+      const __m128i lonelyCrs = _mm_andnot_si128(_mm_cmpeq_epi8(next, lf), _mm_cmpeq_epi8(here, cr));
+      lanes = _mm_sub_epi8(_mm_sub_epi8(lanes, lfs), lonelyCrs);
+    }
+    const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
+    ends += static_cast<std::size_t>(_mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4));
+  }
+#endif
+  for (; i < n; ++i) {
+    if (p[i] == '\n' || (p[i] == '\r' && (i + 1 == n || p[i + 1] != '\n'))) {
+      ++ends;
+    }
+  }
+  if (n > 0 && p[n - 1] != '\n' && p[n - 1] != '\r') {
+    ++ends;
+  }
+  return ends;
+}
+
+// Where the last whole line of `bytes` ends: after an LF, or after a CR that something other than
+// an LF follows. At the end of the file every line is whole.
+std::size_t wholeLinesEnd(std::string_view bytes, bool atEnd) {
+  if (atEnd) {
+    return bytes.size();
+  }
+  for (std::size_t end = bytes.size(); end > 0; --end) {
+    if (bytes[end - 1] == '\n' || (bytes[end - 1] == '\r' && end < bytes.size())) {
+      return end;
+    }
+  }
+  return 0;
+}
+
+// The first TAB, CR or LF from `at` on, or `end`.
+const char* fieldEnd(const char* at, const char* end) {
+#if defined(__SSE2__)
+  const __m128i tab = _mm_set1_epi8('\t');
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  for (; end - at >= 16; at += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const __m128i stops =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, tab), _mm_cmpeq_epi8(bytes, cr)), _mm_cmpeq_epi8(bytes, lf));
+    if (const auto mask = static_cast<unsigned>(_mm_movemask_epi8(stops)); mask != 0) {
+      return at + __builtin_ctz(mask);
+    }
+  }
+#endif
+  while (at != end && *at != '\t' && *at != '\r' && *at != '\n') {
+    ++at;
+  }
+  return at;
+}
+
+// The texts of a row's columns as the file writes them, worked out once per distinct text of the
+// table, and the time column once per second.
+class LineFormatter {
 public:
-  explicit LineCutter(std::string_view bytes)
-      : begin_(bytes.data()), at_(begin_), end_(bytes.data() + bytes.size()) {}
+  LineFormatter(const ReadingTable& table, const TimeOfDayFormat& timeFormat)
+      : table_(table), timeFormat_(timeFormat), columns_(table.textIdCount()) {}
 
-  bool done() const { return at_ == end_; }
-  std::size_t offset() const { return static_cast<std::size_t>(at_ - begin_); }
-
-  std::string_view next() {
-    if (nextLf_ == nullptr || nextLf_ < at_) {
-      const void* lf = std::memchr(at_, '\n', static_cast<std::size_t>(end_ - at_));
-      nextLf_ = lf != nullptr ? static_cast<const char*>(lf) : end_;
+  void appendLine(std::string& out, const StoredRowSpan& span, std::size_t i) {
+    const std::size_t start = out.size();
+    out.resize(start + kNumberBytes);
+    char* at = out.data() + start;
+    if (const std::optional<std::int32_t> no = span.no(i)) {
+      at = std::to_chars(at, at + kNumberBytes, *no).ptr;
     }
-    const void* cr = std::memchr(at_, '\r', static_cast<std::size_t>(nextLf_ - at_));
-    const char* lineEnd = cr != nullptr ? static_cast<const char*>(cr) : nextLf_;
-    const std::string_view line(at_, static_cast<std::size_t>(lineEnd - at_));
-    at_ = lineEnd;
-    if (at_ != end_) {
-      at_ += *at_ == '\r' && at_ + 1 != end_ && at_[1] == '\n' ? 2 : 1;
+    out.resize(static_cast<std::size_t>(at - out.data()));
+    out += '\t';
+    if (const std::optional<TimeOfDay> time = span.time(i)) {
+      // The text holds no milliseconds: rows of the same second share it.
+      if (const TimeOfDay second = *time / 1000; second != secondOfText_) {
+        timeText_.clear();
+        appendColumn(timeText_, timeFormat_.format(*time));
+        secondOfText_ = second;
+      }
+      out += timeText_;
+    } else {
+      out += kNullText;
     }
-    return line;
+    for (std::size_t field = 0; field < kTextFieldCount; ++field) {
+      out += '\t';
+      out += column(span.textId(field, i));
+    }
+    out += kLineEnd;
   }
 
 private:
-  const char* begin_;
-  const char* at_;
-  const char* end_;
-  const char* nextLf_ = nullptr;
+  std::string_view column(std::uint32_t id) {
+    if (id == kNoTextId) {
+      return kNullText;
+    }
+    Column& column = columns_[id];
+    if (column.start == kUnset) {
+      column.start = static_cast<std::uint32_t>(texts_.size());
+      appendColumn(texts_, table_.textOfId(id).substr(0, kTextFieldBytes));
+      column.size = static_cast<std::uint32_t>(texts_.size() - column.start);
+    }
+    return std::string_view(texts_).substr(column.start, column.size);
+  }
+
+  static constexpr std::uint32_t kUnset = 0xFFFF'FFFF;
+  struct Column {
+    std::uint32_t start = kUnset;
+    std::uint32_t size = 0;
+  };
+
+  const ReadingTable& table_;
+  const TimeOfDayFormat& timeFormat_;
+  std::vector<Column> columns_;
+  std::string texts_;
+  TimeOfDay secondOfText_ = -1;
+  std::string timeText_;
+};
+
+// Parses lines into rows of the room the table reserved; one for each thread.
+class LineParser {
+public:
+  LineParser(const TimeOfDayFormat& timeFormat, ReadingTable& table) : timeFormat_(timeFormat), writer_(table) {}
+
+  struct Outcome {
+    std::size_t rows = 0;  // rows written; when failed, the failing line is the next one
+    std::optional<std::string> failure;
+  };
+
+  // Lines end at CR LF, CR or LF; each is cut at its TABs as it is scanned. The next line is
+  // cut before a line is stored, so that its value can be fetched meanwhile.
+  Outcome parse(std::string_view lines, std::size_t firstReserved) {
+    Outcome outcome;
+    const char* at = lines.data();
+    const char* const end = at + lines.size();
+    Line line;
+    if (at != end) {
+      at = cut(at, end, line);
+    }
+    for (bool more = !lines.empty(); more;) {
+      Line next;
+      more = at != end;
+      if (more) {
+        at = cut(at, end, next);
+      }
+      outcome.failure = line.empty ? std::string("the line is empty") : parseLine(line.pieces, line.count);
+      if (outcome.failure) {
+        return outcome;
+      }
+      writer_.write(firstReserved + outcome.rows, fields_, kRowAdded);
+      ++outcome.rows;
+      line = next;
+    }
+    return outcome;
+  }
+
+private:
+  struct Line {
+    std::array<std::string_view, kFieldCount> pieces;
+    std::size_t count = 0;
+    bool empty = false;
+  };
+
+  // Cuts the line at `at` into its pieces; returns where the next line starts.
+  const char* cut(const char* at, const char* end, Line& line) const {
+    const char* const lineStart = at;
+    for (;;) {
+      const char* const stop = fieldEnd(at, end);
+      if (line.count < kFieldCount) {
+        line.pieces[line.count] = std::string_view(at, static_cast<std::size_t>(stop - at));
+      }
+      ++line.count;
+      at = stop;
+      if (at == end || *at != '\t') {
+        break;
+      }
+      ++at;
+    }
+    line.empty = at == lineStart;
+    if (line.count > 2) {
+      writer_.expect(TextField::Value, line.pieces[2]);
+    }
+    if (at != end) {
+      at += *at == '\r' && at + 1 != end && at[1] == '\n' ? 2 : 1;
+    }
+    return at;
+  }
+
+  std::optional<std::string> parseLine(const std::array<std::string_view, kFieldCount>& pieces, std::size_t count) {
+    if (count > kFieldCount) {
+      return "the line has more than six fields separated by TAB";
+    }
+    fields_ = RowFields{};
+    fields_.No = wholeNumber(pieces[0]);
+    if (!fields_.No) {
+      return pieces[0].empty() ? std::string("the record number (No) is empty")
+                               : quoted(pieces[0]) + " is not a record number (No), a whole number from -2147483648 to 2147483647";
+    }
+    if (count > 1) {
+      fields_.Time = timeFormat_.parse(pieces[1]);
+      if (!fields_.Time) {
+        return quoted(pieces[1]) + " is not a time of day (Time) like \"" + timeFormat_.format(47'109'000) + '"';
+      }
+    }
+    for (std::size_t position = 2; position < count; ++position) {
+      fields_.texts[position - 2] = pieces[position];
+    }
+    return std::nullopt;
+  }
+
+  const TimeOfDayFormat& timeFormat_;
+  ReadingTable::RowWriter writer_;
+  RowFields fields_;
+};
+
+class TextTableReader {
+public:
+  TextTableReader(const TimeOfDayFormat& timeFormat, ReadingTable& table, const FileProgress& progress)
+      : timeFormat_(timeFormat), table_(table), progress_(progress), parser_(timeFormat, table) {}
+
+  std::optional<LoadFailure> read(ChunkedInput& input) {
+    std::optional<LoadFailure> failure = skipHeader(input);
+    report(input.offset(), input.size());
+    while (!failure) {
+      const std::string_view bytes = input.bytes();
+      const std::size_t end = wholeLinesEnd(bytes, input.atEnd());
+      if (end > 0) {
+        failure = parseLines(bytes.substr(0, end));
+        input.consume(end);
+        report(input.offset(), input.size());
+      } else if (input.atEnd()) {
+        break;
+      } else if (!input.readMore()) {
+        failure = input.failure();
+      }
+    }
+    table_.commitReservedAddedRows(rows_);
+    if (!failure) {
+      report(input.size(), input.size());
+    }
+    return failure;
+  }
+
+private:
+  std::optional<LoadFailure> skipHeader(ChunkedInput& input) {
+    for (;;) {
+      const std::string_view bytes = input.bytes();
+      const std::size_t lineEnd = std::min(bytes.find('\n'), bytes.find('\r'));
+      if (lineEnd != std::string_view::npos && (lineEnd + 1 < bytes.size() || input.atEnd())) {
+        const bool crLf = bytes[lineEnd] == '\r' && lineEnd + 1 < bytes.size() && bytes[lineEnd + 1] == '\n';
+        input.consume(lineEnd + (crLf ? 2 : 1));
+        return std::nullopt;
+      }
+      if (input.atEnd()) {
+        if (input.size() == 0) {
+          return LoadFailure{"the file is empty: a table file begins with a header line", 1, 0};
+        }
+        input.consume(bytes.size());
+        return std::nullopt;
+      }
+      if (!input.readMore()) {
+        return input.failure();
+      }
+    }
+  }
+
+  // Parses whole lines into reserved rows: on two threads when there are many (the second half
+  // from the first line end past the middle), each half into rows of its own, counted first.
+  std::optional<LoadFailure> parseLines(std::string_view lines) {
+    const std::size_t middleLf = lines.size() >= kParallelBytes ? lines.find('\n', lines.size() / 2) : std::string_view::npos;
+    const std::size_t split = middleLf == std::string_view::npos ? lines.size() : middleLf + 1;
+    const std::string_view first = lines.substr(0, split);
+    const std::string_view second = lines.substr(split);
+    std::size_t firstCount = 0;
+    std::size_t secondCount = 0;
+    LineParser::Outcome firstOutcome;
+    LineParser::Outcome secondOutcome;
+    if (second.empty()) {
+      firstCount = countLines(first);
+      firstOutcome = parser_.parse(first, table_.reserveRows(firstCount));
+    } else {
+      if (!worker_) {
+        worker_ = std::make_unique<WorkerThread>();
+        workerParser_ = std::make_unique<LineParser>(timeFormat_, table_);
+      }
+      worker_->post([&] { secondCount = countLines(second); });
+      firstCount = countLines(first);
+      worker_->wait();
+      const std::size_t base = table_.reserveRows(firstCount + secondCount);
+      worker_->post([&] { secondOutcome = workerParser_->parse(second, base + firstCount); });
+      firstOutcome = parser_.parse(first, base);
+      worker_->wait();
+    }
+    Q_ASSERT(firstOutcome.failure || firstOutcome.rows == firstCount);
+    Q_ASSERT(firstOutcome.failure || secondOutcome.failure || secondOutcome.rows == secondCount);
+    const LineParser::Outcome& failed = firstOutcome.failure ? firstOutcome : secondOutcome;
+    const std::size_t good = firstOutcome.failure ? firstOutcome.rows : firstCount + secondOutcome.rows;
+    rows_ += good;
+    if (!failed.failure) {
+      return std::nullopt;
+    }
+    // The header is line 1.
+    return LoadFailure{*failed.failure, rows_ + 2, std::nullopt};
+  }
+
+  void report(std::uint64_t done, std::uint64_t total) const {
+    if (progress_) {
+      progress_(done, total);
+    }
+  }
+
+  const TimeOfDayFormat& timeFormat_;
+  ReadingTable& table_;
+  const FileProgress& progress_;
+  LineParser parser_;
+  std::unique_ptr<WorkerThread> worker_;
+  std::unique_ptr<LineParser> workerParser_;
+  std::size_t rows_ = 0;  // good rows in the reserved room
 };
 
 }  // namespace
 
 void appendTextTableLine(std::string& out, const RowFields& row, const TimeOfDayFormat& timeFormat) {
-  // A time fits in the string's inline buffer: no allocation per row.
-  std::string time;
-  if (row.Time) {
-    timeFormat.appendTo(time, *row.Time);
-  }
-  // The line is written in place into room for its longest form, then cut to its length: the
-  // table holds no text of more than 20 bytes (the cut below only keeps that bound true).
-  constexpr std::size_t kNumberBytes = 11;
-  const std::size_t start = out.size();
-  out.resize(start + kNumberBytes + std::max(time.size(), kNullText.size()) + kTextFieldCount * kTextFieldBytes +
-             kFieldCount - 1 + kLineEnd.size());
-  char* at = out.data() + start;
   if (row.No) {
-    at = std::to_chars(at, at + kNumberBytes, *row.No).ptr;
+    char digits[kNumberBytes];
+    out.append(digits, std::to_chars(std::begin(digits), std::end(digits), *row.No).ptr);
   }
-  *at++ = '\t';
-  at = putColumn(at, time);
+  out += '\t';
+  appendColumn(out, row.Time ? timeFormat.format(*row.Time) : std::string());
   for (const std::optional<std::string_view>& text : row.texts) {
-    *at++ = '\t';
-    at = putColumn(at, text.value_or(std::string_view()).substr(0, kTextFieldBytes));
+    out += '\t';
+    appendColumn(out, text.value_or(std::string_view()).substr(0, kTextFieldBytes));
   }
-  at = std::copy(kLineEnd.begin(), kLineEnd.end(), at);
-  out.resize(static_cast<std::size_t>(at - out.data()));
+  out += kLineEnd;
 }
 
 void writeTextTable(const ReadingTable& table, const TimeOfDayFormat& timeFormat, ChunkedOutput& out,
                     const FileProgress& progress) {
   out.buffer() += kTextTableHeader;
   out.buffer() += kLineEnd;
-  out.writeRows(table, progress, [&timeFormat](std::string& lines, const StoredRow& row) {
-    if (!row.isDeleted()) {
-      appendTextTableLine(lines, row.fields, timeFormat);
+  LineFormatter formatter(table, timeFormat);
+  const std::size_t count = table.storedRowCount();
+  table.forEachStoredSpan(0, [&](const StoredRowSpan& span) {
+    for (std::size_t i = 0; i < span.size(); ++i) {
+      if (progress && (span.first() + i) % kProgressRows == 0) {
+        progress(span.first() + i, count);
+      }
+      if (!span.isDeleted(i)) {
+        formatter.appendLine(out.buffer(), span, i);
+        out.flushIfFull();
+      }
     }
   });
+  if (progress) {
+    progress(count, count);
+  }
 }
 
-bool readTextTable(std::string_view bytes, const TimeOfDayFormat& timeFormat, ReadingTable& rows,
+std::optional<LoadFailure> readTextTable(ChunkedInput& input, const TimeOfDayFormat& timeFormat, ReadingTable& table,
+                                         const FileProgress& progress) {
+  return TextTableReader(timeFormat, table, progress).read(input);
+}
+
+bool readTextTable(std::string_view bytes, const TimeOfDayFormat& timeFormat, ReadingTable& table,
                    const FileProgress& progress) {
-  if (bytes.empty()) {
-    return false;
-  }
-  LineCutter lines(bytes);
-  lines.next();
-  std::size_t rowsRead = 0;
-  while (!lines.done()) {
-    if (progress && rowsRead % kProgressRows == 0) {
-      progress(lines.offset(), bytes.size());
-    }
-    RowFields fields;
-    std::size_t pieces = 0;
-    const bool converted = forEachPiece(lines.next(), '\t', [&](std::string_view piece) {
-      const std::size_t position = pieces++;
-      if (position == 0) {
-        fields.No = wholeNumber(piece);
-        return fields.No.has_value();
-      }
-      if (position == 1) {
-        fields.Time = timeFormat.parse(piece);
-        return fields.Time.has_value();
-      }
-      if (position < kFieldCount) {
-        fields.texts[position - 2] = piece;
-        return true;
-      }
-      return false;
-    });
-    if (!converted) {
-      return false;
-    }
-    rows.appendStored(fields, std::nullopt);
-    ++rowsRead;
-  }
-  if (progress) {
-    progress(bytes.size(), bytes.size());
-  }
-  return true;
+  ChunkedInput input(bytes);
+  return !readTextTable(input, timeFormat, table, progress);
 }
 
 }  // namespace qm::log

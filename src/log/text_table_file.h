@@ -4,11 +4,13 @@
 // row the table shows, six fields in field order, CR LF after every line. Lossy by design: times
 // lose their milliseconds, texts are trimmed and an empty text is written "NULL".
 
+#include "log/chunked_input.h"
 #include "log/chunked_output.h"
 #include "log/reading_table.h"
 #include "log/time_of_day_format.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -42,11 +44,16 @@ void appendTextTableLine(std::string& out, const RowFields& row, const TimeOfDay
 void writeTextTable(const ReadingTable& table, const TimeOfDayFormat& timeFormat, ChunkedOutput& out,
                     const FileProgress& progress);
 
-// Reads the lines of a text table file (the first one, the header, is skipped unread) and
-// appends one row per line to `rows` with appendStored. Stops at the first line that is not a
-// row, returning false: the rows of the lines before it are in `rows`, none of that line. An
-// empty file has no header to skip and is refused as well.
-bool readTextTable(std::string_view bytes, const TimeOfDayFormat& timeFormat, ReadingTable& rows,
+// Reads the lines of a text table file (the first one, the header, is skipped unread) and appends
+// one row per line to `table`, as rows the program adds: each with the state "added" and its
+// change-log entry, announced once at the end. Stops at the first line that is not a row and
+// says which and why: the rows of the lines before it are in the table, none of that line. An
+// empty file has no header to skip and is refused as well. A large file is parsed on two threads
+// at once; the rows, their order and the change log are those of one thread.
+std::optional<LoadFailure> readTextTable(ChunkedInput& input, const TimeOfDayFormat& timeFormat, ReadingTable& table,
+                                         const FileProgress& progress);
+// The same for bytes in memory; true when every line was a row.
+bool readTextTable(std::string_view bytes, const TimeOfDayFormat& timeFormat, ReadingTable& table,
                    const FileProgress& progress);
 
 }  // namespace qm::log

@@ -220,6 +220,14 @@ TimeOfDayFormat::TimeOfDayFormat(const QString& pattern, const QLocale& locale) 
         break;
     }
   }
+  auto isOneByte = [this](std::size_t at) { return items_[at].piece == Piece::Literal && items_[at].text.size() == 1; };
+  auto isNumber = [this](std::size_t at, Piece single, Piece padded) {
+    return items_[at].piece == single || items_[at].piece == padded;
+  };
+  if (items_.size() == 5 && isNumber(0, Piece::Hour24, Piece::Hour24Padded) && isOneByte(1) &&
+      isNumber(2, Piece::Minute, Piece::MinutePadded) && isOneByte(3) && isNumber(4, Piece::Second, Piece::SecondPadded)) {
+    hourMinuteSecond_ = {items_[1].text[0], items_[3].text[0]};
+  }
   for (const Item& item : items_) {
     maxBytes_ += item.piece == Piece::Literal ? item.text.size()
                  : item.piece == Piece::AmPm  ? std::max(item.text.size(), item.pmText.size())
@@ -265,6 +273,9 @@ std::string TimeOfDayFormat::format(TimeOfDay time) const {
 }
 
 std::optional<TimeOfDay> TimeOfDayFormat::parse(std::string_view text) const {
+  if (hourMinuteSecond_) {
+    return parseHourMinuteSecond(text);
+  }
   std::optional<int> hour24;
   std::optional<int> hour12;
   std::optional<int> minute;
@@ -319,6 +330,34 @@ std::optional<TimeOfDay> TimeOfDayFormat::parse(std::string_view text) const {
   const int hour = hour12 ? *hour12 % 12 + (afternoon ? 12 : 0) : hour24.value_or(0);
   return hour * kMillisecondsPerHour + minute.value_or(0) * kMillisecondsPerMinute +
          second.value_or(0) * kMillisecondsPerSecond;
+}
+
+// What the items would read for such a pattern, one or two digits for each number, without
+// walking them: a text file holds millions of times.
+std::optional<TimeOfDay> TimeOfDayFormat::parseHourMinuteSecond(std::string_view text) const {
+  const std::array<char, 2> separators{hourMinuteSecond_->first, hourMinuteSecond_->second};
+  std::array<int, 3> numbers{};
+  std::size_t at = 0;
+  for (std::size_t number = 0; number < numbers.size(); ++number) {
+    if (number > 0) {
+      if (at == text.size() || text[at] != separators[number - 1]) {
+        return std::nullopt;
+      }
+      ++at;
+    }
+    const std::size_t start = at;
+    while (at < text.size() && at - start < 2 && text[at] >= '0' && text[at] <= '9') {
+      numbers[number] = numbers[number] * 10 + (text[at] - '0');
+      ++at;
+    }
+    if (at == start) {
+      return std::nullopt;
+    }
+  }
+  if (at != text.size() || numbers[0] > 23 || numbers[1] > 59 || numbers[2] > 59) {
+    return std::nullopt;
+  }
+  return numbers[0] * kMillisecondsPerHour + numbers[1] * kMillisecondsPerMinute + numbers[2] * kMillisecondsPerSecond;
 }
 
 }  // namespace qm::log

@@ -46,8 +46,13 @@ private:
     std::string pmText;  // AmPm: the PM text
   };
 
+  std::optional<TimeOfDay> parseHourMinuteSecond(std::string_view text) const;
+
   std::vector<Item> items_;
   std::size_t maxBytes_ = 0;  // of a formatted time
+  // For a 24-hour pattern of hours, minutes and seconds with a one-byte separator between them
+  // ("HH:mm:ss", "H.mm.ss"), the separators: such a time is read without going through the items.
+  std::optional<std::pair<char, char>> hourMinuteSecond_;
 };
 
 }  // namespace qm::log

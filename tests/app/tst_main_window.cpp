@@ -155,11 +155,16 @@ private:
     return window_->findChild<T*>(name);
   }
   QWidget* surface() const { return child<QScrollArea>(QStringLiteral("ClientArea"))->widget(); }
-  // The help file where F1 looks: beside the running program, here the test program.
-  static QString helpFile() { return QCoreApplication::applicationDirPath() + QStringLiteral("/qm310.hlp"); }
-  static bool writeHelpFile(const QByteArray& html) {
-    QFile file(helpFile());
-    return file.open(QIODevice::WriteOnly) && file.write(html) == html.size();
+  // The places where F1 looks for the help file, relative to the running program (here the test
+  // program): beside it as in the build tree, and where an installed program keeps its data.
+  static constexpr const char* kBesideProgram = "qm310.hlp";
+  static constexpr const char* kInstalled = "../share/qm-interface/qm310.hlp";
+  static QString helpFile(const char* place = kBesideProgram) {
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(place));
+  }
+  static bool writeHelpFile(const QByteArray& html, const char* place = kBesideProgram) {
+    QFile file(helpFile(place));
+    return QDir().mkpath(QFileInfo(file).path()) && file.open(QIODevice::WriteOnly) && file.write(html) == html.size();
   }
 
   std::unique_ptr<MainWindow> window_;
@@ -173,7 +178,9 @@ void TestMainWindow::init() {
 
 void TestMainWindow::cleanup() {
   window_.reset();
-  QFile::remove(helpFile());
+  for (const char* place : {kBesideProgram, kInstalled}) {
+    QFile::remove(helpFile(place));
+  }
 }
 
 void TestMainWindow::windowFrame() {
@@ -545,15 +552,25 @@ void TestMainWindow::recordSaveDoesNothing() {
 }
 
 void TestMainWindow::f1OpensHelpFromTheProgramFolder_data() {
-  QTest::addColumn<bool>("present");
-  QTest::newRow("help file beside the program") << true;
-  QTest::newRow("help file missing") << false;
+  QTest::addColumn<bool>("besideProgram");
+  QTest::addColumn<bool>("installed");
+  QTest::addColumn<QString>("shown");  // the heading of the file shown; empty for none
+  QTest::newRow("help file beside the program") << true << false << "Fixture help beside";
+  QTest::newRow("installed help file") << false << true << "Fixture help installed";
+  QTest::newRow("the one beside the program first") << true << true << "Fixture help beside";
+  QTest::newRow("help file missing") << false << false << "";
 }
 
 void TestMainWindow::f1OpensHelpFromTheProgramFolder() {
-  QFETCH(bool, present);
-  if (present) {
-    QVERIFY(writeHelpFile("<html><body><h1>Fixture help</h1><p>CONNECT first.</p></body></html>"));
+  QFETCH(bool, besideProgram);
+  QFETCH(bool, installed);
+  QFETCH(QString, shown);
+  const bool present = !shown.isEmpty();
+  if (besideProgram) {
+    QVERIFY(writeHelpFile("<html><body><h1>Fixture help beside</h1><p>CONNECT first.</p></body></html>"));
+  }
+  if (installed) {
+    QVERIFY(writeHelpFile("<html><body><h1>Fixture help installed</h1></body></html>", kInstalled));
   }
   // The working folder must not matter.
   QTemporaryDir elsewhere;
@@ -570,7 +587,7 @@ void TestMainWindow::f1OpensHelpFromTheProgramFolder() {
   if (present) {
     QVERIFY(viewer != nullptr && viewer->isVisible());
     QCOMPARE(viewer->windowTitle(), QStringLiteral("Help"));
-    QVERIFY(viewer->findChild<QTextBrowser*>()->toPlainText().contains(QStringLiteral("Fixture help")));
+    QCOMPARE(viewer->findChild<QTextBrowser*>()->toPlainText().section(QLatin1Char('\n'), 0, 0), shown);
     QVERIFY(error == nullptr);
   } else {
     QVERIFY(viewer == nullptr || !viewer->isVisible());

@@ -14,6 +14,10 @@ namespace {
 constexpr char kPrevious[] = "previous contents";
 const QByteArray kTextHeader = "No\tTime\tValue\tUnit\tFunction\tRemark\r\n";
 
+QByteArray withoutUnitField() {
+  return golden("table.xml").replace("<FIELD attrname=\"Unit\" fieldtype=\"string\" WIDTH=\"20\"/>", "");
+}
+
 }  // namespace
 
 class TestConvertCommand : public QObject {
@@ -21,8 +25,9 @@ class TestConvertCommand : public QObject {
 
 private slots:
   // File names are relative to a fresh folder holding "golden.xml", "golden.txt" (the text
-  // golden file, which fails at its third data line), "two.txt" (two rows) and "out.*" files
-  // with previous contents. `err` and `out` may name the folder as %1.
+  // golden file, which fails at its third data line), "two.txt" (two rows), "nounit.xml" (the
+  // packet golden file without its Unit field) and "out.*" files with previous contents. `err`
+  // and `out` may name the folder as %1.
   void convert_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("status");
@@ -40,10 +45,18 @@ private slots:
                "<ROW RowState=\"4\" No=\"2\" Time=\"00:00:00000\" Value=\"&amp;\"/></ROWDATA></DATAPACKET>";
     QTest::newRow("text to text") << QStringList{"two.txt", "out"} << 0 << QString()
                                   << kTextHeader + "1\t13:05:09\t1.5\tM\xA6\xB8\tNULL\tNULL\r\n2\t00:00:00\t&\tNULL\tNULL\tNULL\r\n";
-    QTest::newRow("missing input") << QStringList{"missing.xml", "out.xls"} << 1 << "Failed to Load File!\n"
+    QTest::newRow("missing input") << QStringList{"missing.xml", "out.xls"} << 1
+                                   << "qm-cli convert: %1/missing.xml: the file cannot be opened: No such file or directory\n"
                                    << QByteArray(kPrevious);
     QTest::newRow("text input failing half-way writes nothing")
-        << QStringList{"golden.txt", "out.xml"} << 1 << "Failed to Load File!\n" << QByteArray(kPrevious);
+        << QStringList{"golden.txt", "out.xml"} << 1
+        << "qm-cli convert: %1/golden.txt: line 4: \"NULL\" is not a time of day (Time) like \"13:05:09\"\n"
+        << QByteArray(kPrevious);
+    QTest::newRow("packet input lacking a field")
+        << QStringList{"nounit.xml", "out.xls"} << 1
+        << "qm-cli convert: %1/nounit.xml: line 1, column " + QString::number(withoutUnitField().indexOf("<PARAMS") + 1) +
+               ": the packet has no FIELD named \"Unit\"\n"
+        << QByteArray(kPrevious);
     QTest::newRow("text output not writable")
         << QStringList{"golden.xml", "none/out.xls"} << 1 << "Could not save table to specified file: %1/none/out.xls\n"
         << QByteArray("(missing)");
@@ -62,6 +75,7 @@ private slots:
     writeFile(dir.filePath("golden.xml"), golden("table.xml"));
     writeFile(dir.filePath("golden.txt"), golden("table.txt"));
     writeFile(dir.filePath("two.txt"), kTextHeader + "1\t13:05:09\t1.5\tM\xA6\xB8\r\n2\t0:00:00\t&\r\n");
+    writeFile(dir.filePath("nounit.xml"), withoutUnitField());
     for (const char* name : {"out", "out.xls", "out.xml", "out.XML"}) {
       writeFile(dir.filePath(name), kPrevious);
     }

@@ -76,6 +76,9 @@ private slots:
     // Five readings, one of them the meter's "L", saved as Save As does.
     tableFile_ = path("table.txt");
     QVERIFY(saveValues({"1000", "5000", "L", "8000", "10000"}, tableFile_));
+    QFile bad(path("bad.txt"));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("No\tTime\r\n1\t12:00:00\r\nx\t12:00:01\r\n");
   }
 
   void writesThePicture_data() {
@@ -137,19 +140,24 @@ private slots:
     QTest::newRow("unknown option") << QStringList{"TABLE", "OUT", "--fast"} << 2 << "unknown option '--fast'";
     QTest::newRow("past the last page") << QStringList{"TABLE", "OUT", "--page", "3", "--page-size", "2"} << 2
                                         << "--page 3 is past the last page, 2";
-    QTest::newRow("no table file") << QStringList{"MISSING", "OUT"} << 1 << "MISSING";
+    QTest::newRow("no table file") << QStringList{"MISSING", "OUT"} << 1
+                                   << "qm-cli snapshot: MISSING: the file cannot be opened: No such file or directory\n";
+    QTest::newRow("table file with a bad line") << QStringList{"BAD", "OUT"} << 1
+                                                << "qm-cli snapshot: BAD: line 3: \"x\" is not a record number (No)";
     QTest::newRow("no picture folder") << QStringList{"TABLE", "NOFOLDER"} << 1 << "does not exist";
   }
   void refusals() {
     QFETCH(QStringList, args);
     args.replaceInStrings(QStringLiteral("TABLE"), tableFile_);
     args.replaceInStrings(QStringLiteral("MISSING"), path("missing.txt"));
+    args.replaceInStrings(QStringLiteral("BAD"), path("bad.txt"));
     args.replaceInStrings(QStringLiteral("NOFOLDER"), path("none/chart.bmp"));
     args.replaceInStrings(QStringLiteral("OUT"), path("refused.bmp"));
     const Run run = snapshot(args);
     QTEST(run.status, "status");
     QFETCH(QString, said);
-    QVERIFY2(run.err.contains(said.replace(QStringLiteral("MISSING"), path("missing.txt"))), qPrintable(run.err));
+    said.replace(QStringLiteral("MISSING"), path("missing.txt")).replace(QStringLiteral("BAD"), path("bad.txt"));
+    QVERIFY2(run.err.contains(said), qPrintable(run.err));
     QCOMPARE(run.out, QString());
     QVERIFY(!QFileInfo::exists(path("refused.bmp")));
   }

@@ -1,0 +1,41 @@
+#pragma once
+
+// One helper thread for a table-file operation: it runs the jobs handed to it, one after another,
+// while the thread that handed them goes on with its own work. A save hands it the writes of full
+// buffers while it formats the next one; a load hands it the second half of a piece of the file
+// while it parses the first. It is made once per operation, and only for a large file, so a
+// small file costs no thread at all.
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace qm::log {
+
+class WorkerThread {
+public:
+  WorkerThread();
+  // Waits for the jobs handed over, then ends the thread.
+  ~WorkerThread();
+  WorkerThread(const WorkerThread&) = delete;
+  WorkerThread& operator=(const WorkerThread&) = delete;
+
+  // Runs `job` after the jobs handed over before it.
+  void post(std::function<void()> job);
+  // Returns once every job handed over has run; what the jobs wrote is then visible here.
+  void wait();
+
+private:
+  void run();
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::function<void()>> jobs_;
+  bool running_ = false;  // a job taken from jobs_ is under way
+  bool stopping_ = false;
+  std::thread thread_;
+};
+
+}  // namespace qm::log
