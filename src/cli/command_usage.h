@@ -21,6 +21,19 @@ constexpr std::string_view synopsis(std::string_view usage) {
   return usage.substr(0, end);
 }
 
+inline constexpr std::string_view kAnalyse =
+    "usage: qm-cli analyse TABLEFILE [--temperature C] [--json]\n"
+    "  finds the insulation test runs of a table file (rows of one IR function in ohms, at most\n"
+    "  10 s apart) and prints one TAB-separated line per run: its first and last No, function,\n"
+    "  length, R15, R30, R60, R600, DAR (R60/R30), PI (R600/R60), R60 corrected to 40 °C, the\n"
+    "  verdict against IEEE 43's limits and its reasons. The ambient temperature and insulation\n"
+    "  class come from the table's test record TABLEFILE.test.json when there is one.\n"
+    "  --temperature C  the ambient temperature in degrees Celsius (overrides the test record);\n"
+    "                   without one there is no corrected R60 and no verdict\n"
+    "  --json           one JSON object {\"runs\": [...]}: first_no, last_no, function, seconds,\n"
+    "                   r15, r30, r60, r600 (ohms, null when not reached), dar, pi, r60_40c,\n"
+    "                   verdict (\"PASS\", \"FAIL\", \"QUESTIONABLE\" or null) and reasons\n";
+
 inline constexpr std::string_view kConvert =
     "usage: qm-cli convert IN OUT\n"
     "  reads the table file IN as the window's Open does and writes it to OUT as Save As does;\n"

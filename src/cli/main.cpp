@@ -1,5 +1,6 @@
 // qm-cli: the program's core without a window, for scripts and other tools.
 
+#include "cli/analyse_command.h"
 #include "cli/command_usage.h"
 #include "cli/convert_command.h"
 #include "cli/decode_command.h"
@@ -22,6 +23,8 @@ constexpr const char* kUsage =
     "usage: qm-cli COMMAND [ARGS...]\n"
     "       qm-cli COMMAND --help   how a command is called, its options and their defaults\n"
     "commands:\n"
+    "  analyse TABLEFILE [--temperature C] [--json]\n"
+    "      the insulation test runs of a table file: R15 to R600, DAR, PI, R60 at 40 °C, verdict\n"
     "  convert IN OUT\n"
     "      read a table file as Open does and write it as Save As does (.xml: XML data packet, else text)\n"
     "  decode [--state] [--decimal-separator SEP] [FILE...]\n"
@@ -42,7 +45,8 @@ constexpr const char* kUsage =
 // The usage `qm-cli COMMAND --help` prints; empty for an unknown command.
 std::string_view usageOf(std::string_view command) {
   const std::pair<std::string_view, std::string_view> usages[] = {
-      {"convert", qm::cli::usage::kConvert}, {"decode", qm::cli::usage::kDecode},
+      {"analyse", qm::cli::usage::kAnalyse}, {"convert", qm::cli::usage::kConvert},
+      {"decode", qm::cli::usage::kDecode},
       {"list", qm::cli::usage::kList},       {"log", qm::cli::usage::kLog},
       {"record", qm::cli::usage::kRecord},   {"replay", qm::cli::usage::kReplay},
       {"simulate", qm::cli::usage::kSimulate}, {"snapshot", qm::cli::usage::kSnapshot},
@@ -80,6 +84,9 @@ int main(int argc, char* argv[]) {
   }
   const std::string command = argv[1];
   const std::vector<std::string> args(argv + 2, argv + argc);
+  if (command == "analyse") {
+    return qm::cli::runAnalyse(args, std::cout, std::cerr);
+  }
   if (command == "convert") {
     return qm::cli::runConvert(args, std::cerr);
   }

@@ -378,7 +378,7 @@ private slots:
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("option");
     const std::pair<const char*, const char*> commands[] = {
-        {"convert", "IN OUT"},       {"decode", "--decimal-separator"}, {"list", "--simulate"},
+        {"analyse", "--temperature"}, {"convert", "IN OUT"},     {"decode", "--decimal-separator"}, {"list", "--simulate"},
         {"log", "--interval"},       {"record", "--count"},             {"replay", "--state"},
         {"simulate", "--interval"},  {"snapshot", "--page-size"}};
     for (const auto& [command, option] : commands) {
