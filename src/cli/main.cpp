@@ -31,7 +31,7 @@ constexpr const char* kUsage =
     "      decode frame texts (44 hex characters a line) from the FILEs or standard input\n"
     "  list [--simulate]\n"
     "      list the HID devices as the window does; * marks the cable it selects\n"
-    "  log [--simulate] [--count N] [--seconds S] [--limit N] [--interval S] [--no-repeat] [--out FILE]\n"
+    "  log [--simulate [--from S] [--speed N]] [--count N] [--seconds S] [--limit N] [--interval S] [--no-repeat] [--out FILE]\n"
     "      connect to the cable and log its readings by the window's rules\n"
     "  record [--simulate] [--seconds S] [--count N] OUT\n"
     "      connect to the cable and write its raw input reports as replay reads them\n"

@@ -259,6 +259,32 @@ private slots:
     QVERIFY2(run.err.startsWith("qm-cli analyse: " + why) && run.err.contains("usage: qm-cli analyse TABLEFILE"), qPrintable(run.err));
   }
 
+  // The whole path: the simulated meter's ten-minute PI test logged through the cable in
+  // accelerated time, its rows stamped with the meter's time, then analysed: the model's PI of
+  // 3.20 and DAR of 1.4735 (worked out in tst_simulated_meter) within 2 %.
+  void simulatedPolarisationTest() {
+    QTemporaryDir dir;
+    const QString table = dir.filePath("pi.xml");
+    QProcess log;
+    log.start(QM_CLI_PATH, {"log", "--simulate", "--from", "166", "--speed", "50", "--seconds", "612", "--out", table});
+    QVERIFY(log.waitForFinished(180000));
+    QCOMPARE(log.exitCode(), 0);
+    QVERIFY(log.readAllStandardOutput().count('\n') > 600);
+
+    QProcess cli;
+    cli.start(QM_CLI_PATH, {"analyse", table, "--json", "--temperature", "20"});
+    QVERIFY(cli.waitForFinished(30000));
+    QCOMPARE(cli.exitCode(), 0);
+    const QJsonArray runs = QJsonDocument::fromJson(cli.readAllStandardOutput()).object().value("runs").toArray();
+    QCOMPARE(runs.size(), 1);
+    const QJsonObject run = runs[0].toObject();
+    QCOMPARE(run["function"].toString(), QString::fromUtf8("IR:1000V 40GΩ"));
+    QVERIFY2(run["seconds"].toDouble() > 601, qPrintable(QString::number(run["seconds"].toDouble())));
+    QVERIFY2(std::abs(run["pi"].toDouble() / 3.2 - 1) < 0.02, qPrintable(QString::number(run["pi"].toDouble())));
+    QVERIFY2(std::abs(run["dar"].toDouble() / 1.4735 - 1) < 0.02, qPrintable(QString::number(run["dar"].toDouble())));
+    QCOMPARE(run["verdict"].toString(), QString("PASS"));
+  }
+
   // The installed tool: the same output, its help, and a table without runs.
   void wholeProgram() {
     QTemporaryDir dir;
