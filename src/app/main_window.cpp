@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/about_window.h"
+#include "app/analysis_window.h"
 #include "app/click_panel.h"
 #include "app/help_file.h"
 #include "app/help_viewer.h"
@@ -53,6 +54,7 @@ MainWindow::MainWindow(std::unique_ptr<link::HidPlatform> platform, QWidget* par
   new LinkPresenter(*meter_, controls_, this);
   new ReadingLogControls(*meter_, controls_, timeFormat, this);
   tableFiles_ = new TableFileCommands(*meter_, controls_, timeFormat, this);
+  analysisWindow_ = new AnalysisWindow(meter_->table(), *tableFiles_, localeDecimalSeparator_, this);
   setUpChart();
   connectWindowCommands();
 
@@ -69,8 +71,9 @@ MainWindow::MainWindow(std::unique_ptr<link::HidPlatform> platform, QWidget* par
 }
 
 MainWindow::~MainWindow() {
-  // The grid and the chart read the live meter's table: they go first.
+  // The grid, the chart and the analysis read the live meter's table: they go first.
   delete takeCentralWidget();
+  delete analysisWindow_;
   meter_.reset();
 }
 
@@ -108,6 +111,11 @@ void MainWindow::connectWindowCommands() {
   connect(controls_.menu.exit, &QAction::triggered, this, endProgram);
   connect(controls_.menu.help, &QAction::triggered, this, &MainWindow::showHelp);
   connect(controls_.storeButton, &QToolButton::clicked, this, [this] { storeWindow_->exec(); });
+  connect(controls_.menu.insulationAnalysis, &QAction::triggered, this, [this] {
+    analysisWindow_->show();
+    analysisWindow_->raise();
+    analysisWindow_->activateWindow();
+  });
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

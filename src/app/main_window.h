@@ -20,6 +20,7 @@ class LiveMeter;
 
 namespace qm::app {
 
+class AnalysisWindow;
 class HelpViewer;
 class StoreWindow;
 
@@ -52,6 +53,7 @@ private:
   MainWindowControls controls_;
   TableFileCommands* tableFiles_ = nullptr;
   StoreWindow* storeWindow_ = nullptr;
+  AnalysisWindow* analysisWindow_ = nullptr;
   HelpViewer* helpViewer_ = nullptr;
 
   bool endConfirmed_ = false;  // the user already agreed to end with what is unsaved

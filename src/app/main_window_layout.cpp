@@ -132,6 +132,9 @@ MainMenuItems buildMenus(QMainWindow& window) {
   items.clearAll = addItem(record, "ClearR", QStringLiteral(" Clear All"));
   addItem(record, "Search", QStringLiteral(" Search"), false);
 
+  QMenu* analysis = addMenu(bar, "AnalysisMenu", QStringLiteral("Analysis"));
+  items.insulationAnalysis = addItem(analysis, "InsulationTest", QStringLiteral("Insulation Test..."));
+
   items.portMenu = addMenu(bar, "Comset", QStringLiteral("ComSet"), false);
   QMenu* com = addMenu(items.portMenu, "COM", QStringLiteral(" COM"));
   for (std::size_t i = 0; i < items.serialPorts.size(); ++i) {

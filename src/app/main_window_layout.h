@@ -44,6 +44,7 @@ struct MainMenuItems {
   QAction* recordSave = nullptr;   // Record > " Save"
   std::array<QAction*, 6> recordLimits{};  // Record > " RecordSet", in menu order
   QAction* clearAll = nullptr;     // Record > " Clear All"
+  QAction* insulationAnalysis = nullptr;  // Analysis > "Insulation Test..."
   QMenu* portMenu = nullptr;       // "ComSet" (hidden)
   std::array<QAction*, 4> serialPorts{};  // COM1 to COM4
   QAction* usbPort = nullptr;

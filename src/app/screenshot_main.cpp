@@ -3,12 +3,20 @@
 // the window smoke test: it fails when the window shows nothing that looks like the meter panel,
 // and, with --live, when no reading of the simulated meter reaches the screen.
 //
-//   qm-screenshot OUT.png [--frames FILE] [--live SECONDS] [--scroll] [--chart | --enlarge-chart]
-//                         [--report-preview first|last]
+//   qm-screenshot OUT.png [--open TABLEFILE] [--frames FILE] [--live SECONDS [--from S] [--speed N]]
+//                 [--scroll] [--chart | --enlarge-chart] [--analysis [--temperature C]]
+//                 [--report-preview first|last]
 //
+// --open opens a table file as File > Open does (its test record included).
+// --from and --speed start the simulated meter elsewhere in its programme and run it faster (its
+// ten-minute PI test starts at 166 s). --analysis shoots the insulation test analysis window
+// instead, and fails when its curve is empty after --live; --temperature enters a test record
+// through its dialog first and writes the dialog's picture beside OUT as OUT-record.png.
 // --report-preview clicks "Print Data" and pictures the preview instead, at the window's width.
 
+#include "app/analysis_window.h"
 #include "app/main_window.h"
+#include "app/test_record_dialog.h"
 #include "chart/trend_chart_view.h"
 #include "core/ansi_text.h"
 #include "display/meter_panel.h"
@@ -19,15 +27,22 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QChartView>
+#include <QComboBox>
 #include <QCommandLineParser>
+#include <QLineEdit>
+#include <QLineSeries>
 #include <QFile>
+#include <QFileDialog>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -121,6 +136,35 @@ int shootReportPreview(qm::app::MainWindow& window, const QString& page, const Q
   return 0;
 }
 
+// A whole number from `lowest` to `highest` in the option's value, or none.
+std::optional<int> wholeNumber(const QCommandLineParser& parser, const QCommandLineOption& option, int lowest, int highest) {
+  bool ok = false;
+  const int value = parser.value(option).toInt(&ok);
+  return ok && value >= lowest && value <= highest ? std::optional(value) : std::nullopt;
+}
+
+// Enters a test record through the analysis window's dialog, as a person would, and keeps a
+// picture of the dialog.
+void enterTestRecord(qm::app::AnalysisWindow& analysis, const QString& temperature, const QString& picture) {
+  analysis.setRecordDialogRunner([&](qm::app::TestRecordDialog& dialog) {
+    dialog.findChild<QLineEdit*>(QStringLiteral("AssetId"))->setText(QStringLiteral("M-104"));
+    dialog.findChild<QLineEdit*>(QStringLiteral("AssetDescription"))->setText(QStringLiteral("Cooling water pump motor, 6.6 kV"));
+    dialog.findChild<QLineEdit*>(QStringLiteral("Site"))->setText(QStringLiteral("Pumphouse 2"));
+    dialog.findChild<QLineEdit*>(QStringLiteral("Operator"))->setText(QStringLiteral("J. Smith"));
+    dialog.findChild<QLineEdit*>(QStringLiteral("AmbientTemperature"))->setText(temperature);
+    dialog.findChild<QLineEdit*>(QStringLiteral("Humidity"))->setText(QStringLiteral("55"));
+    dialog.findChild<QComboBox*>(QStringLiteral("InsulationClass"))->setCurrentText(QStringLiteral("F"));
+    dialog.show();
+    if (QTest::qWaitForWindowExposed(&dialog)) {
+      QTest::qWait(200);
+      dialog.screen()->grabWindow(dialog.winId()).save(picture);
+    }
+    dialog.accept();
+    return dialog.result() == QDialog::Accepted;
+  });
+  analysis.editTestRecord();
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -132,20 +176,44 @@ int main(int argc, char* argv[]) {
   const QCommandLineOption scroll(QStringLiteral("scroll"), QStringLiteral("scroll to the bottom right first"));
   const QCommandLineOption chart(QStringLiteral("chart"), QStringLiteral("scroll down to the trend chart"));
   const QCommandLineOption enlargeChart(QStringLiteral("enlarge-chart"), QStringLiteral("enlarge the trend chart"));
+  const QCommandLineOption from(QStringLiteral("from"), QStringLiteral("start the simulated meter this far into its programme"), QStringLiteral("SECONDS"));
+  const QCommandLineOption speed(QStringLiteral("speed"), QStringLiteral("run the simulated meter this many times as fast"), QStringLiteral("N"));
+  const QCommandLineOption analysis(QStringLiteral("analysis"), QStringLiteral("shoot the insulation test analysis window"));
+  const QCommandLineOption temperature(QStringLiteral("temperature"), QStringLiteral("enter a test record at this ambient temperature"), QStringLiteral("C"));
+  const QCommandLineOption open(QStringLiteral("open"), QStringLiteral("open this table file as File > Open does"), QStringLiteral("TABLEFILE"));
   const QCommandLineOption reportPreview(QStringLiteral("report-preview"),
                                          QStringLiteral("picture the data report's preview on its first or last page"),
                                          QStringLiteral("first|last"));
-  parser.addOptions({frames, live, scroll, chart, enlargeChart, reportPreview});
+  parser.addOptions({open, frames, live, scroll, chart, enlargeChart, from, speed, analysis, temperature, reportPreview});
   parser.addHelpOption();
   parser.process(app);
   if (parser.positionalArguments().size() != 1) {
     return fail(QStringLiteral("give exactly one output file"));
   }
 
-  qm::app::MainWindow window(qm::sim::simulatedDesk());
+  const std::optional<int> startSecond = parser.isSet(from) ? wholeNumber(parser, from, 0, 1'000'000) : 0;
+  const std::optional<int> times = parser.isSet(speed) ? wholeNumber(parser, speed, 1, 100) : 1;
+  if (!startSecond || !times) {
+    return fail(QStringLiteral("--from needs whole seconds, --speed a whole number from 1 to 100"));
+  }
+  const auto cable = std::make_shared<qm::sim::VirtualCable>(
+      qm::sim::VirtualCable::Pace::RealTime, qm::sim::CableReportStream::kDefaultFramePeriod,
+      qm::sim::ProgrammeRun{std::chrono::seconds(*startSecond), static_cast<double>(*times)});
+  qm::app::MainWindow window(qm::sim::simulatedDesk(cable));
+  if (*times > 1) {
+    window.liveMeter().followMeterTime(*times, [cable] { return cable->meterTime(); });
+  }
   window.show();
   if (!QTest::qWaitForWindowExposed(&window)) {
     return fail(QStringLiteral("the window did not appear"));
+  }
+  if (parser.isSet(open)) {
+    const QString tableFile = parser.value(open);
+    window.tableFileCommands().setFileDialogRunner([tableFile](QFileDialog&) { return tableFile; });
+    window.tableFileCommands().open();
+    if (window.liveMeter().table().isEmpty()) {
+      return fail(QStringLiteral("no rows read from ") + tableFile);
+    }
   }
   if (parser.isSet(frames)) {
     QFile file(parser.value(frames));
@@ -181,6 +249,31 @@ int main(int argc, char* argv[]) {
     return shootReportPreview(window, parser.value(reportPreview), parser.positionalArguments().first());
   }
   QTest::qWait(200);
+
+  if (parser.isSet(analysis)) {
+    window.findChild<QAction*>(QStringLiteral("InsulationTest"))->trigger();
+    auto* analysisWindow = window.findChild<qm::app::AnalysisWindow*>(QStringLiteral("InsulationAnalysis"));
+    if (!QTest::qWaitForWindowExposed(analysisWindow)) {
+      return fail(QStringLiteral("the analysis window did not appear"));
+    }
+    if (parser.isSet(temperature)) {
+      QString picture = parser.positionalArguments().first();
+      picture.insert(picture.endsWith(QLatin1String(".png")) ? picture.size() - 4 : picture.size(), QStringLiteral("-record"));
+      enterTestRecord(*analysisWindow, parser.value(temperature), picture);
+    }
+    QTest::qWait(300);
+    const QImage analysisShot = analysisWindow->screen()->grabWindow(analysisWindow->winId()).toImage();
+    const QList<QAbstractSeries*> series = analysisWindow->findChild<QChartView*>(QStringLiteral("ResistanceCurve"))->chart()->series();
+    const auto curve = std::find_if(series.begin(), series.end(), [](const QAbstractSeries* s) { return s->objectName() == QLatin1String("Curve"); });
+    if (parser.isSet(live) && (curve == series.end() || qobject_cast<const QLineSeries*>(*curve)->count() == 0)) {
+      analysisShot.save(parser.positionalArguments().first());
+      return fail(QStringLiteral("the analysis window shows no curve"));
+    }
+    if (!analysisShot.save(parser.positionalArguments().first())) {
+      return fail(QStringLiteral("cannot write ") + parser.positionalArguments().first());
+    }
+    return 0;
+  }
 
   const QImage shot = window.screen()->grabWindow(window.winId()).toImage();
   auto* panel = window.findChild<qm::display::MeterPanel*>();

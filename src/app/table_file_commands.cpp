@@ -106,6 +106,9 @@ bool TableFileCommands::saveAs() {
       unsaved_.markSaved();
     }
     saved = outcome.ok;
+    if (saved) {
+      emit tableSaved(fileName);
+    }
   }
   window_->repaint();
   return saved;
@@ -147,6 +150,8 @@ void TableFileCommands::open() {
         });
     if (!outcome.ok) {
       QMessageBox::critical(window_, QStringLiteral("Error"), outcome.message);
+    } else {
+      emit tableOpened(lastOpenedFile_);
     }
   }
   window_->repaint();

@@ -49,6 +49,11 @@ public:
   // user cancelled or the save did not happen.
   bool mayEnd();
 
+signals:
+  // The whole table was read from, or written to, this file.
+  void tableOpened(const QString& fileName);
+  void tableSaved(const QString& fileName);
+
 private:
   // Runs a table file operation with the logging held, a progress dialog when it takes long, and
   // the window repainted afterwards.

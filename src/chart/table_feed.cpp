@@ -1,46 +1,11 @@
 #include "chart/table_feed.h"
 
-#include <charconv>
+#include "core/reading_quantity.h"
+
 #include <utility>
 #include <vector>
 
 namespace qm::chart {
-
-std::optional<double> readingNumber(std::string_view value, std::string_view decimalSeparator) {
-  // Rewritten with a '.' for from_chars, which reads the same way in every locale.
-  std::string number;
-  std::size_t at = 0;
-  if (at < value.size() && (value[at] == '-' || value[at] == '+')) {
-    if (value[at] == '-') {
-      number += '-';
-    }
-    ++at;
-  }
-  bool hasDigit = false;
-  bool hasSeparator = false;
-  while (at < value.size()) {
-    if (value[at] >= '0' && value[at] <= '9') {
-      number += value[at];
-      hasDigit = true;
-      ++at;
-    } else if (!hasSeparator && !decimalSeparator.empty() && value.substr(at).starts_with(decimalSeparator)) {
-      number += '.';
-      hasSeparator = true;
-      at += decimalSeparator.size();
-    } else {
-      return std::nullopt;
-    }
-  }
-  if (!hasDigit) {
-    return std::nullopt;
-  }
-  double result = 0;
-  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), result);
-  if (error != std::errc() || end != number.data() + number.size()) {
-    return std::nullopt;
-  }
-  return result;
-}
 
 TableFeed::TableFeed(const log::ReadingTable& table, std::string decimalSeparator, PointStore& points,
                      QObject* parent)

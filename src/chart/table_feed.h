@@ -21,10 +21,6 @@
 
 namespace qm::chart {
 
-// A logged value text as a number: an optional sign, then digits with at most one decimal
-// separator among them. The meter's other values ("L", "-", an empty display) are no number.
-std::optional<double> readingNumber(std::string_view value, std::string_view decimalSeparator);
-
 class TableFeed : public QObject {
   Q_OBJECT
 public:

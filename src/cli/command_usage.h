@@ -21,6 +21,19 @@ constexpr std::string_view synopsis(std::string_view usage) {
   return usage.substr(0, end);
 }
 
+inline constexpr std::string_view kAnalyse =
+    "usage: qm-cli analyse TABLEFILE [--temperature C] [--json]\n"
+    "  finds the insulation test runs of a table file (rows of one IR function in ohms, at most\n"
+    "  10 s apart) and prints one TAB-separated line per run: its first and last No, function,\n"
+    "  length, R15, R30, R60, R600, DAR (R60/R30), PI (R600/R60), R60 corrected to 40 °C, the\n"
+    "  verdict against IEEE 43's limits and its reasons. The ambient temperature and insulation\n"
+    "  class come from the table's test record TABLEFILE.test.json when there is one.\n"
+    "  --temperature C  the ambient temperature in degrees Celsius (overrides the test record);\n"
+    "                   without one there is no corrected R60 and no verdict\n"
+    "  --json           one JSON object {\"runs\": [...]}: first_no, last_no, function, seconds,\n"
+    "                   r15, r30, r60, r600 (ohms, null when not reached), dar, pi, r60_40c,\n"
+    "                   verdict (\"PASS\", \"FAIL\", \"QUESTIONABLE\" or null) and reasons\n";
+
 inline constexpr std::string_view kConvert =
     "usage: qm-cli convert IN OUT\n"
     "  reads the table file IN as the window's Open does and writes it to OUT as Save As does;\n"
@@ -42,13 +55,17 @@ inline constexpr std::string_view kList =
     "  --simulate  list the simulated desk (keyboard, mouse and the meter's cable)\n";
 
 inline constexpr std::string_view kLog =
-    "usage: qm-cli log [--simulate] [--count N] [--seconds S] [--limit N] [--interval S] [--no-repeat]\n"
-    "                  [--out FILE] [--decimal-separator SEP]\n"
+    "usage: qm-cli log [--simulate [--from S] [--speed N]] [--count N] [--seconds S] [--limit N] [--interval S]\n"
+    "                  [--no-repeat] [--out FILE] [--decimal-separator SEP]\n"
     "  connects to the cable as CONNECT does and logs its readings by the window's rules; each\n"
     "  logged reading is a line on standard output: number, time, value, unit, function, mode\n"
     "  --simulate     read the simulated meter's cable instead of the real one\n"
+    "  --from S       start the simulated meter S seconds into its programme (default 0; its\n"
+    "                 ten-minute PI test starts at 166)\n"
+    "  --speed N      run the simulated meter N times as fast, 1 to 100 (default 1); the readings\n"
+    "                 are stamped with the meter's time, which starts at the time of day now\n"
     "  --count N      end after N readings (default: no end but Ctrl+C)\n"
-    "  --seconds S    end after S seconds\n"
+    "  --seconds S    end after S seconds (of the meter's time with --speed)\n"
     "  --limit N      stop logging once N readings were logged (default 10000, at most 10000000)\n"
     "  --interval S   log at most one reading every S seconds, the first at once (default: every reading)\n"
     "  --no-repeat    leave out a reading whose value equals the last one logged\n"
@@ -78,7 +95,7 @@ inline constexpr std::string_view kSimulate =
     "usage: qm-cli simulate [--from SECONDS] [--count N] [--interval MS]\n"
     "  prints the frame texts of the built-in simulated meter, one a line. Its programme runs in\n"
     "  simulated time and repeats: an insulation test at 500 V, DC and AC volts, timed tests, a\n"
-    "  polarisation index and a compare test.\n"
+    "  polarisation index in fast motion, a compare test, and from 166 s a ten-minute PI test.\n"
     "  --from SECONDS  start this far into the programme (default 0)\n"
     "  --count N       print N frames (default 1)\n"
     "  --interval MS   simulated milliseconds from one frame to the next (default 500); nothing\n"

@@ -6,6 +6,7 @@
 #include "cli/reading_output.h"
 #include "core/locale_text.h"
 #include "meter/live_meter.h"
+#include "sim/simulated_desk.h"
 
 #include <QCoreApplication>
 
@@ -15,6 +16,12 @@
 #include <ostream>
 
 namespace qm::cli {
+namespace {
+
+// Beyond this the read thread's hand-overs can no longer keep pace with the simulated cable.
+constexpr long long kFastestSimulation = 100;
+
+}  // namespace
 
 int runList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   bool simulate = false;
@@ -51,6 +58,8 @@ int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream
   std::optional<long long> seconds;
   std::optional<long long> limit = log::kStartupRecordLimit;
   std::optional<long long> interval;
+  std::optional<long long> from;
+  std::optional<long long> speed;
   bool repeatAllowed = true;
   std::optional<std::string> outFile;
   OutputOptions options;
@@ -81,6 +90,10 @@ int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream
           return number(limit, 1, log::kRecordLimits[std::size(log::kRecordLimits) - 1]);
         } else if (all[i] == "--interval") {
           return number(interval, 0, std::numeric_limits<std::int32_t>::max());
+        } else if (all[i] == "--from") {
+          return number(from, 0, 1'000'000'000);
+        } else if (all[i] == "--speed") {
+          return number(speed, 1, kFastestSimulation);
         } else {
           return "unknown argument '" + all[i] + "'";
         }
@@ -93,6 +106,20 @@ int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream
     err << "qm-cli log: --state is not an option of log\n" << usage::synopsis(usage::kLog);
     return 2;
   }
+  if ((from || speed) && !simulate) {
+    err << "qm-cli log: --from and --speed run the simulated meter: they need --simulate\n" << usage::synopsis(usage::kLog);
+    return 2;
+  }
+  // Elsewhere in the simulated meter's programme, or faster: a cable of its own, whose time the
+  // log then follows.
+  std::shared_ptr<sim::VirtualCable> cable;
+  if (from || speed) {
+    cable = std::make_shared<sim::VirtualCable>(
+        sim::VirtualCable::Pace::RealTime, sim::CableReportStream::kDefaultFramePeriod,
+        sim::ProgrammeRun{std::chrono::seconds(from.value_or(0)), static_cast<double>(speed.value_or(1))});
+    platform = sim::simulatedDesk(cable);
+  }
+  const bool meterTime = speed.value_or(1) > 1;
 
   std::unique_ptr<ReadingFileWriter> file;
   if (outFile) {
@@ -106,6 +133,17 @@ int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream
   try {
     meter::LiveMeter meter(platform ? std::move(platform) : platformFor(simulate));
     meter.setDecimalSeparator(options.decimalSeparator ? *options.decimalSeparator : systemDecimalSeparator());
+    if (meterTime) {
+      meter.followMeterTime(static_cast<int>(*speed), [cable] { return cable->meterTime(); });
+      // The meter's seconds, not the wall clock's, end the log.
+      const auto endAtMeterTime = [&meter, cable, seconds] {
+        if (seconds && cable->meterTime() >= std::chrono::seconds(*seconds)) {
+          QCoreApplication::exit(0);
+        }
+      };
+      QObject::connect(&meter, &meter::LiveMeter::frameDecoded, endAtMeterTime);
+      QObject::connect(&meter, &meter::LiveMeter::linkTimerTicked, endAtMeterTime);
+    }
     log::ReadingLogger& logger = meter.logger();
     logger.setRecordLimit(static_cast<std::int32_t>(*limit));
     logger.setRepeatAllowed(repeatAllowed);
@@ -132,7 +170,7 @@ int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream
       }
     });
 
-    int status = runConnected(meter, "log", seconds, err);
+    int status = runConnected(meter, "log", meterTime ? std::nullopt : seconds, err);
     if (file) {
       if (const QString failure = file->finish(meter.table()); !failure.isEmpty()) {
         err << "qm-cli log: " << failure.toLocal8Bit().constData() << '\n';

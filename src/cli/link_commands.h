@@ -5,11 +5,12 @@
 //   qm-cli list [--simulate]
 //       The HID devices as the window lists them, one a line: "*" for the entry the window
 //       selects as the cable (else a blank), a blank, the list index, a TAB, the caption.
-//   qm-cli log [--simulate] [--count N] [--seconds S] [--limit N] [--interval S] [--no-repeat]
-//              [--out FILE] [--decimal-separator SEP]
+//   qm-cli log [--simulate [--from S] [--speed N]] [--count N] [--seconds S] [--limit N] [--interval S]
+//              [--no-repeat] [--out FILE] [--decimal-separator SEP]
 //       Connects to the selected cable and logs its readings by the window's rules; every logged
 //       reading is a TAB-separated line (number, time of day, value, unit, function, mode) on
-//       standard output, flushed at once, and goes to FILE too.
+//       standard output, flushed at once, and goes to FILE too. --from and --speed start the
+//       simulated meter elsewhere in its programme and run it faster, its time stamping the rows.
 
 #include "link/hid_platform.h"
 

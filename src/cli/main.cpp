@@ -1,5 +1,6 @@
 // qm-cli: the program's core without a window, for scripts and other tools.
 
+#include "cli/analyse_command.h"
 #include "cli/command_usage.h"
 #include "cli/convert_command.h"
 #include "cli/decode_command.h"
@@ -34,13 +35,15 @@ constexpr const char* kUsage =
     "usage: qm-cli COMMAND [ARGS...]\n"
     "       qm-cli COMMAND --help   how a command is called, its options and their defaults\n"
     "commands:\n"
+    "  analyse TABLEFILE [--temperature C] [--json]\n"
+    "      the insulation test runs of a table file: R15 to R600, DAR, PI, R60 at 40 °C, verdict\n"
     "  convert IN OUT\n"
     "      read a table file as Open does and write it as Save As does (.xml: XML data packet, else text)\n"
     "  decode [--state] [--decimal-separator SEP] [FILE...]\n"
     "      decode frame texts (44 hex characters a line) from the FILEs or standard input\n"
     "  list [--simulate]\n"
     "      list the HID devices as the window does; * marks the cable it selects\n"
-    "  log [--simulate] [--count N] [--seconds S] [--limit N] [--interval S] [--no-repeat] [--out FILE]\n"
+    "  log [--simulate [--from S] [--speed N]] [--count N] [--seconds S] [--limit N] [--interval S] [--no-repeat] [--out FILE]\n"
     "      connect to the cable and log its readings by the window's rules\n"
     "  record [--simulate] [--seconds S] [--count N] OUT\n"
     "      connect to the cable and write its raw input reports as replay reads them\n"
@@ -56,7 +59,8 @@ constexpr const char* kUsage =
 // The usage `qm-cli COMMAND --help` prints; empty for an unknown command.
 std::string_view usageOf(std::string_view command) {
   const std::pair<std::string_view, std::string_view> usages[] = {
-      {"convert", qm::cli::usage::kConvert}, {"decode", qm::cli::usage::kDecode},
+      {"analyse", qm::cli::usage::kAnalyse}, {"convert", qm::cli::usage::kConvert},
+      {"decode", qm::cli::usage::kDecode},
       {"list", qm::cli::usage::kList},       {"log", qm::cli::usage::kLog},
       {"record", qm::cli::usage::kRecord},   {"replay", qm::cli::usage::kReplay},
       {"simulate", qm::cli::usage::kSimulate}, {"snapshot", qm::cli::usage::kSnapshot},
@@ -98,6 +102,9 @@ int main(int argc, char* argv[]) {
   }
   const std::string command = argv[1];
   const std::vector<std::string> args(argv + 2, argv + argc);
+  if (command == "analyse") {
+    return qm::cli::runAnalyse(args, std::cout, std::cerr);
+  }
   if (command == "convert") {
     return qm::cli::runConvert(args, std::cerr);
   }

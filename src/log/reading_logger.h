@@ -40,6 +40,8 @@ public:
 
   // `clock` gives the local time of day; by default the computer's.
   explicit ReadingLogger(ReadingTable& table, Clock clock = {});
+  // Stamps the readings logged from now on by `clock` (a simulated meter's time, sped up).
+  void setClock(Clock clock) { clock_ = std::move(clock); }
 
   // Offers `reading` for logging. The reading is copied, so a caller may hand
   // over views of texts that change afterwards.

@@ -1,5 +1,7 @@
 #include "meter/live_meter.h"
 
+#include <QTime>
+
 namespace qm::meter {
 namespace {
 
@@ -80,6 +82,14 @@ void LiveMeter::offer(const CurrentReading& reading) {
   } else {
     emit readingNotLogged(outcome);
   }
+}
+
+void LiveMeter::followMeterTime(int speed, std::function<std::chrono::milliseconds()> meterTime) {
+  hold_.setHoldLength(link::FrameHold::kDefaultLength / speed);
+  const std::int64_t startOfDay = QTime::currentTime().msecsSinceStartOfDay();
+  logger_.setClock([meterTime = std::move(meterTime), startOfDay] {
+    return static_cast<log::TimeOfDay>((startOfDay + meterTime().count()) % log::kMillisecondsPerDay);
+  });
 }
 
 void LiveMeter::releaseReadings() {

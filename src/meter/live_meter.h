@@ -25,7 +25,9 @@
 #include <QObject>
 #include <QTimer>
 
+#include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -62,6 +64,11 @@ public:
   const log::ReadingTable& table() const { return table_; }
   log::ReadingLogger& logger() { return logger_; }
   const log::ReadingLogger& logger() const { return logger_; }
+  // A simulated meter that runs `speed` times faster than the wall clock: the display's hold
+  // shrinks alike, and readings are stamped with the meter's own time (`meterTime`, counted from
+  // the time of day now) instead of the computer's, so the table shows the test as it ran.
+  void followMeterTime(int speed, std::function<std::chrono::milliseconds()> meterTime);
+
   // While a long file operation runs on the table, readings are kept and logged afterwards.
   void holdReadings() { logger_.holdReadings(); }
   void releaseReadings();

@@ -8,8 +8,8 @@ namespace {
 constexpr std::size_t kMaxPayload = 7;
 }
 
-CableReportStream::CableReportStream(std::chrono::milliseconds framePeriod)
-    : framePeriod_(framePeriod), frame_(encodeFrame(meter_.displayAt(std::chrono::milliseconds(0)))) {}
+CableReportStream::CableReportStream(std::chrono::milliseconds framePeriod, std::chrono::milliseconds programmeStart)
+    : framePeriod_(framePeriod), programmeStart_(programmeStart), frame_(encodeFrame(meter_.displayAt(programmeStart))) {}
 
 void CableReportStream::sendBytesUpTo(std::chrono::microseconds time) {
   for (;;) {
@@ -21,7 +21,7 @@ void CableReportStream::sendBytesUpTo(std::chrono::microseconds time) {
       }
       ++frameIndex_;
       bytesSent_ = 0;
-      frame_ = encodeFrame(meter_.displayAt(std::chrono::duration_cast<std::chrono::milliseconds>(nextStart)));
+      frame_ = encodeFrame(meter_.displayAt(programmeStart_ + std::chrono::duration_cast<std::chrono::milliseconds>(nextStart)));
       continue;
     }
     const std::chrono::microseconds byteDone = frameStart + kByteTime * static_cast<std::int64_t>(bytesSent_ + 1);

@@ -23,7 +23,9 @@ public:
   static constexpr std::chrono::microseconds kByteTime{10'000'000 / 2400};
   static constexpr std::chrono::milliseconds kDefaultFramePeriod{400};
 
-  explicit CableReportStream(std::chrono::milliseconds framePeriod = kDefaultFramePeriod);
+  // `programmeStart`: how far into the meter's programme the stream begins.
+  explicit CableReportStream(std::chrono::milliseconds framePeriod = kDefaultFramePeriod,
+                             std::chrono::milliseconds programmeStart = std::chrono::milliseconds(0));
 
   // The report of the next 12 ms tick.
   CableReport nextReport();
@@ -36,6 +38,7 @@ private:
 
   MeterModel meter_;
   std::chrono::microseconds framePeriod_;
+  std::chrono::milliseconds programmeStart_;
   std::chrono::microseconds clock_{0};
   // The frame on the wire and how many of its bytes have completed.
   std::int64_t frameIndex_ = 0;

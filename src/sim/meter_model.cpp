@@ -103,6 +103,31 @@ void polarisationIndex(DisplayImage& image, Seconds t) {
   image.set(E::labp1);
 }
 
+// The ten-minute PI test. The absorption current of the dielectric dies away as a power of time
+// (Curie - von Schweidler), on top of a steady leakage current; the leakage's share follows from
+// the PI the test is to have.
+constexpr double kPolarisationTestR60 = 2.0e9;
+constexpr double kAbsorptionExponent = 0.6;
+constexpr Seconds kPolarisationTestLength = 600.0;
+constexpr Seconds kFinalReadingHeld = 1.0;
+
+void polarisationTest(DisplayImage& image, Seconds t) {
+  showTestVoltage(image, "1000");
+  image.set(E::labp1);
+  if (t < kPolarisationTestLength + kFinalReadingHeld) {
+    const Seconds shown = std::min(t, kPolarisationTestLength);
+    insulationTest(image, "1000", MeterModel::polarisationTestOhms(shown), shown);
+    image.digit(Digit::Label3).flag = true;
+    image.set(shown < 60.0 ? E::labTIME1 : E::labtime2);
+    return;
+  }
+  // The test voltage is off; no unit is lit for a ratio.
+  showValue(image, "3.20");
+  showTimer(image, static_cast<int>(kPolarisationTestLength));
+  image.set(E::labTIME1);
+  image.set(E::labtime2);
+}
+
 // Compare test against a limit of 50 MΩ: a good winding, then a damp one.
 void compareTest(DisplayImage& image, Seconds t) {
   const bool good = t < 8.0;
@@ -115,13 +140,14 @@ void compareTest(DisplayImage& image, Seconds t) {
   }
 }
 
-constexpr std::array<Scene, 6> kScenes = {{
+constexpr std::array<Scene, 7> kScenes = {{
     {"insulation 500 V", 75.0, insulation500V},
     {"DC volts", 15.0, dcVolts},
     {"AC volts", 15.0, acVolts},
     {"timed tests 1000/2500/5000 V", 30.0, timedTests},
     {"polarisation index", 15.0, polarisationIndex},
     {"compare", 16.0, compareTest},
+    {"PI test 1000 V", kPolarisationTestLength + 15.0, polarisationTest},
 }};
 
 constexpr Seconds kProgrammeSeconds = [] {
@@ -223,5 +249,24 @@ MeterModel::Duration MeterModel::programmeLength() {
 }
 
 std::string_view MeterModel::sceneAt(Duration sinceStart) { return locate(sinceStart).first->name; }
+
+MeterModel::Duration MeterModel::polarisationTestStart() {
+  Seconds start = 0;
+  for (const Scene& scene : kScenes) {
+    if (scene.draw == polarisationTest) {
+      break;
+    }
+    start += scene.length;
+  }
+  return Duration(static_cast<std::int64_t>(start * 1000));
+}
+
+double MeterModel::polarisationTestOhms(double secondsIntoTest) {
+  const double absorptionGone = 1.0 - std::pow(10.0, -kAbsorptionExponent);  // from one to ten minutes
+  const double leakage = 1.0 - (1.0 - 1.0 / kPolarisationTestIndex) / absorptionGone;
+  // The first half second charges the winding's capacitance: the reading starts from there.
+  const double minutes = std::max(secondsIntoTest, 0.5) / 60.0;
+  return kPolarisationTestR60 / (leakage + (1.0 - leakage) * std::pow(minutes, -kAbsorptionExponent));
+}
 
 }  // namespace qm::sim

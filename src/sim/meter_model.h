@@ -3,9 +3,10 @@
 // A believable QM840 for people and tests without a meter: a fixed programme of measurements that
 // repeats, each moment a pure function of the time since the programme started. See scenes() in
 // meter_model.cpp for the programme: an insulation test at 500 V whose resistance rises over a
-// minute, DC and AC volts, timed tests at 1000, 2500 and 5000 V, a polarisation index and a
-// compare test with its GOOD and NG verdicts. The battery gauge drains over the programme and the
-// bar graph follows the resistance on its logarithmic scale.
+// minute, DC and AC volts, timed tests at 1000, 2500 and 5000 V, a polarisation index in fast
+// motion, a compare test with its GOOD and NG verdicts, and last a real ten-minute PI test. The
+// battery gauge drains over the programme and the bar graph follows the resistance on its
+// logarithmic scale.
 
 #include "sim/display_image.h"
 
@@ -24,6 +25,14 @@ public:
   static Duration programmeLength();
   // Name of the scene shown at that time ("insulation 500 V", "DC volts", ...).
   static std::string_view sceneAt(Duration sinceStart);
+
+  // The ten-minute PI test at 1000 V that ends the programme. Its resistance follows dielectric
+  // absorption: steep in the first minute, slow after; R60 is 2 GΩ and PI = R600/R60 = 3.20. At
+  // ten minutes the meter keeps its last reading on the display for a second, then shows its
+  // PI ("3.20", no unit) until the scene ends.
+  static Duration polarisationTestStart();
+  static constexpr double kPolarisationTestIndex = 3.2;
+  static double polarisationTestOhms(double secondsIntoTest);
 };
 
 // Building blocks of the model, also useful to tests that need a particular display.

@@ -3,6 +3,10 @@
 namespace qm::sim {
 
 std::unique_ptr<VirtualHidBus> simulatedDesk(VirtualCable::Pace pace) {
+  return simulatedDesk(std::make_shared<VirtualCable>(pace));
+}
+
+std::unique_ptr<VirtualHidBus> simulatedDesk(std::shared_ptr<VirtualCable> cable) {
   auto bus = std::make_unique<VirtualHidBus>();
 
   VirtualDeviceDescription keyboard;
@@ -16,7 +20,7 @@ std::unique_ptr<VirtualHidBus> simulatedDesk(VirtualCable::Pace pace) {
   mouse.attributes = {0x1BCF, 0x0005, 0x0014};
   bus->plug(mouse);
 
-  bus->plug(usbToSerialCable(kSimulatedCablePath, std::make_shared<VirtualCable>(pace)));
+  bus->plug(usbToSerialCable(kSimulatedCablePath, std::move(cable)));
   return bus;
 }
 

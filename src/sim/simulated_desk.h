@@ -12,5 +12,8 @@ namespace qm::sim {
 inline constexpr const char* kSimulatedCablePath = "sim://usb-to-serial";
 
 std::unique_ptr<VirtualHidBus> simulatedDesk(VirtualCable::Pace pace = VirtualCable::Pace::RealTime);
+// The same desk with a cable the caller made, to start it elsewhere in the programme or to read
+// the meter's time from it.
+std::unique_ptr<VirtualHidBus> simulatedDesk(std::shared_ptr<VirtualCable> cable);
 
 }  // namespace qm::sim

@@ -56,13 +56,14 @@ ReadOutcome ScriptedReports::read(std::span<std::uint8_t> report, int waitMs) {
   return {ReadOutcome::Status::Completed, count, 0};
 }
 
-VirtualCable::VirtualCable(Pace pace, std::chrono::milliseconds framePeriod)
-    : pace_(pace), stream_(framePeriod), start_(std::chrono::steady_clock::now()) {}
+VirtualCable::VirtualCable(Pace pace, std::chrono::milliseconds framePeriod, ProgrammeRun run)
+    : pace_(pace), speed_(run.speed), stream_(framePeriod, run.from), start_(std::chrono::steady_clock::now()) {}
 
 ReadOutcome VirtualCable::read(std::span<std::uint8_t> report, int waitMs) {
   std::lock_guard lock(mutex_);
   if (pace_ == Pace::RealTime) {
-    const auto due = start_ + stream_.now() + CableReportStream::kReportPeriod;
+    const std::chrono::duration<double, std::micro> meterDue = stream_.now() + CableReportStream::kReportPeriod;
+    const auto due = start_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(meterDue / speed_);
     const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     if (due > limit) {
       std::this_thread::sleep_until(limit);
@@ -71,6 +72,7 @@ ReadOutcome VirtualCable::read(std::span<std::uint8_t> report, int waitMs) {
     std::this_thread::sleep_until(due);
   }
   const CableReport next = stream_.nextReport();
+  meterTimeMs_.store(std::chrono::duration_cast<std::chrono::milliseconds>(stream_.now()).count(), std::memory_order_relaxed);
   if (report.empty()) {
     return {ReadOutcome::Status::Completed, 0, 0};
   }

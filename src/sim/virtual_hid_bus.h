@@ -45,18 +45,34 @@ private:
   std::deque<std::vector<std::uint8_t>> queue_;
 };
 
-// The meter's cable: one report every 12 ms, either in real time or as fast as they are read.
+// Where the simulated meter's programme begins, and how many times faster than the wall clock it
+// runs in real time: a ten-minute test can be watched, or logged, in a fraction of that.
+struct ProgrammeRun {
+  std::chrono::milliseconds from{0};
+  double speed = 1.0;
+};
+
+// The meter's cable: one report every 12 ms of the meter's time, either in real time (sped up
+// by the run's speed) or as fast as they are read.
 class VirtualCable final : public ReportSource {
 public:
   enum class Pace { RealTime, AsFastAsRead };
-  explicit VirtualCable(Pace pace, std::chrono::milliseconds framePeriod = CableReportStream::kDefaultFramePeriod);
+  explicit VirtualCable(Pace pace, std::chrono::milliseconds framePeriod = CableReportStream::kDefaultFramePeriod,
+                        ProgrammeRun run = {});
   ReadOutcome read(std::span<std::uint8_t> report, int waitMs) override;
+
+  // The meter's time since the cable began: that of the last report read. Any thread may ask.
+  std::chrono::milliseconds meterTime() const {
+    return std::chrono::milliseconds(meterTimeMs_.load(std::memory_order_relaxed));
+  }
 
 private:
   Pace pace_;
+  double speed_;
   std::mutex mutex_;
   CableReportStream stream_;
   std::chrono::steady_clock::time_point start_;
+  std::atomic<std::int64_t> meterTimeMs_{0};
 };
 
 struct VirtualDeviceDescription {

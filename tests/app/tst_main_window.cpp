@@ -104,7 +104,7 @@ private slots:
   void coveredRowHitsTheGrid();
   void scrollingReachesFarControls_data();
   void scrollingReachesFarControls();
-  void menuBarShowsOnlyFileAndRecord();
+  void menuBarShowsFileRecordAndAnalysis();
   void menuOrder_data();
   void menuOrder();
   void menuItems_data();
@@ -435,14 +435,14 @@ void TestMainWindow::scrollingReachesFarControls() {
   QVERIFY(scroller->viewport()->rect().contains(visibleRect()));
 }
 
-void TestMainWindow::menuBarShowsOnlyFileAndRecord() {
+void TestMainWindow::menuBarShowsFileRecordAndAnalysis() {
   QStringList shown;
   for (const QAction* action : window_->menuBar()->actions()) {
     if (action->isVisible()) {
       shown.append(action->text());
     }
   }
-  QCOMPARE(shown, (QStringList{"File", "Record"}));
+  QCOMPARE(shown, (QStringList{"File", "Record", "Analysis"}));
 }
 
 void TestMainWindow::menuOrder_data() {

@@ -2,6 +2,7 @@
 // toolbar, the Record and File menus, Ctrl+Delete and the file dialogs act on them.
 
 #include "app/main_window.h"
+#include "app/window_answers.h"
 #include "meter/live_meter.h"
 #include "sim/frame_encoder.h"
 #include "sim/meter_model.h"
@@ -26,75 +27,6 @@
 #include <memory>
 
 using qm::app::MainWindow;
-
-namespace {
-
-// Answers the modal windows the next command opens, one step per window, in order. A test fails
-// if a window it expected never came; a window it did not expect is left for the step count check.
-class ModalAnswers {
-public:
-  using Step = std::function<void(QWidget* modal)>;
-
-  explicit ModalAnswers(std::deque<Step> steps) : steps_(std::move(steps)) {
-    QObject::connect(&poll_, &QTimer::timeout, [this] {
-      QWidget* modal = QApplication::activeModalWidget();
-      if (modal == nullptr || modal == lastAnswered_ || steps_.empty()) {
-        return;
-      }
-      lastAnswered_ = modal;
-      Step step = std::move(steps_.front());
-      steps_.pop_front();
-      step(modal);
-    });
-    poll_.start(10);
-  }
-  bool allAnswered() const { return steps_.empty(); }
-
-private:
-  std::deque<Step> steps_;
-  QTimer poll_;
-  QPointer<QWidget> lastAnswered_;
-};
-
-struct SeenBox {
-  QString title;
-  QString text;
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
-};
-
-// A step that notes what the message box said and presses `button`.
-ModalAnswers::Step pressInBox(SeenBox& seen, QMessageBox::StandardButton button = QMessageBox::Ok) {
-  return [&seen, button](QWidget* modal) {
-    auto* box = qobject_cast<QMessageBox*>(modal);
-    QVERIFY(box);
-    seen = {box->windowTitle(), box->text(), box->icon()};
-    box->button(button)->click();
-  };
-}
-
-// A file dialog that answers `path` at once, noting how the window prepared it: its filters, its
-// default suffix and the name it offered.
-struct FileChoice {
-  explicit FileChoice(QString answer) : path(std::move(answer)) {}
-  QString path;
-  QStringList filters;
-  QString defaultSuffix;
-  QString offeredName;
-};
-
-qm::app::TableFileCommands::FileDialogRunner answerWith(FileChoice& choice) {
-  return [&choice](QFileDialog& dialog) {
-    choice.filters = dialog.nameFilters();
-    choice.defaultSuffix = dialog.defaultSuffix();
-    // With no name offered the dialog's selection is its folder.
-    const QStringList offered = dialog.selectedFiles();
-    const QFileInfo offeredFile(offered.isEmpty() ? QString() : offered.constFirst());
-    choice.offeredName = offeredFile.isDir() ? QString() : offeredFile.fileName();
-    return choice.path;
-  };
-}
-
-}  // namespace
 
 class TestMainWindowReadingLog : public QObject {
   Q_OBJECT

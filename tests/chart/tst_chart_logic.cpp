@@ -1,10 +1,9 @@
 // The chart's logic without a window: paging and its navigation bar, the point store and its
-// reduction to pixel columns, reading values as numbers, and the page-size box's text.
+// reduction to pixel columns, and the page-size box's text.
 
 #include "chart/chart_pager.h"
 #include "chart/page_size_text.h"
 #include "chart/point_store.h"
-#include "chart/table_feed.h"
 
 #include <QtTest>
 
@@ -17,7 +16,6 @@ using qm::chart::NavigationButtons;
 using qm::chart::PointRange;
 using qm::chart::PointStore;
 
-Q_DECLARE_METATYPE(std::optional<double>)
 Q_DECLARE_METATYPE(std::optional<std::size_t>)
 
 namespace {
@@ -223,31 +221,6 @@ private slots:
     const QList<QPointF> page = store.drawnPoints({10, 20}, store.pageSpan({10, 20}, 100), 200);
     QCOMPARE(page.size(), 10);
     QCOMPARE(page.first(), QPointF(10, 3));
-  }
-
-  void readingNumber_data() {
-    QTest::addColumn<QByteArray>("value");
-    QTest::addColumn<QByteArray>("separator");
-    QTest::addColumn<std::optional<double>>("number");
-    QTest::newRow("point") << QByteArray("76.94") << QByteArray(".") << std::optional(76.94);
-    QTest::newRow("comma") << QByteArray("76,94") << QByteArray(",") << std::optional(76.94);
-    QTest::newRow("negative") << QByteArray("-600") << QByteArray(".") << std::optional(-600.0);
-    QTest::newRow("zeros") << QByteArray("0000") << QByteArray(".") << std::optional(0.0);
-    QTest::newRow("no separator in locale") << QByteArray("1234") << QByteArray() << std::optional(1234.0);
-    QTest::newRow("two-byte separator") << QByteArray("1\xA1\xA4" "5") << QByteArray("\xA1\xA4") << std::optional(1.5);
-    QTest::newRow("other locale's point") << QByteArray("76.94") << QByteArray(",") << std::optional<double>();
-    QTest::newRow("letter L") << QByteArray("L") << QByteArray(".") << std::optional<double>();
-    QTest::newRow("dash") << QByteArray("-") << QByteArray(".") << std::optional<double>();
-    QTest::newRow("empty") << QByteArray() << QByteArray(".") << std::optional<double>();
-    QTest::newRow("two separators") << QByteArray("1.2.3") << QByteArray(".") << std::optional<double>();
-    QTest::newRow("exponent") << QByteArray("1e5") << QByteArray(".") << std::optional<double>();
-    QTest::newRow("blank") << QByteArray(" 12") << QByteArray(".") << std::optional<double>();
-    QTest::newRow("separator alone") << QByteArray(".") << QByteArray(".") << std::optional<double>();
-  }
-  void readingNumber() {
-    QFETCH(QByteArray, value);
-    QFETCH(QByteArray, separator);
-    QTEST(qm::chart::readingNumber(value.toStdString(), separator.toStdString()), "number");
   }
 
   void pageSizeText_data() {

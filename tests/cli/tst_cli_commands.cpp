@@ -218,6 +218,9 @@ private slots:
     QTest::newRow("log limit 0") << "log" << QStringList{"--limit", "0"};
     QTest::newRow("log limit beyond ten million") << "log" << QStringList{"--limit", "10000001"};
     QTest::newRow("log negative interval") << "log" << QStringList{"--interval", "-1"};
+    QTest::newRow("log from without simulate") << "log" << QStringList{"--from", "166"};
+    QTest::newRow("log speed 0") << "log" << QStringList{"--simulate", "--speed", "0"};
+    QTest::newRow("log speed beyond 100") << "log" << QStringList{"--simulate", "--speed", "101"};
     QTest::newRow("replay two files") << "replay" << QStringList{"a", "b"};
   }
   void linkUsageErrors() {
@@ -378,7 +381,7 @@ private slots:
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("option");
     const std::pair<const char*, const char*> commands[] = {
-        {"convert", "IN OUT"},       {"decode", "--decimal-separator"}, {"list", "--simulate"},
+        {"analyse", "--temperature"}, {"convert", "IN OUT"},     {"decode", "--decimal-separator"}, {"list", "--simulate"},
         {"log", "--interval"},       {"record", "--count"},             {"replay", "--state"},
         {"simulate", "--interval"},  {"snapshot", "--page-size"}};
     for (const auto& [command, option] : commands) {

@@ -162,6 +162,62 @@ private slots:
     QVERIFY(lastBar >= 17);  // 1 GΩ and beyond
   }
 
+  // The ten-minute PI test after the compare test: a 1000 V reading in PI mode that climbs steeply,
+  // then slowly, holds its ten-minute reading for a second, and ends on the meter's ratio with no
+  // unit lit. Worked out on paper: with a leakage share g = 1 - (1 - 1/3.2) / (1 - 10^-0.6) =
+  // 0.08188, R(t) = 2 GΩ / (g + (1 - g) (t / 60 s)^-0.6), so DAR = R60/R30 = g + (1 - g) 2^0.6 = 1.4735.
+  void polarisationTest_data() {
+    QTest::addColumn<double>("second");
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<QByteArray>("unitLit");
+    QTest::addColumn<QString>("timer");
+    QTest::newRow("start") << 0.0 << QByteArray("122.6") << QByteArray("Labmo1") << "0000";
+    QTest::newRow("one minute") << 60.0 << QByteArray("2.000") << QByteArray("Labgo1") << "0100";
+    QTest::newRow("ten minutes") << 600.0 << QByteArray("6.400") << QByteArray("Labgo1") << "1000";
+    QTest::newRow("held a second") << 600.9 << QByteArray("6.400") << QByteArray("Labgo1") << "1000";
+    QTest::newRow("the meter's PI") << 601.5 << QByteArray("3.20") << QByteArray() << "1000";
+  }
+  void polarisationTest() {
+    QFETCH(double, second);
+    QFETCH(QByteArray, value);
+    QFETCH(QByteArray, unitLit);
+    QFETCH(QString, timer);
+    const sim::MeterModel meter;
+    const auto at = sim::MeterModel::polarisationTestStart() + std::chrono::milliseconds(static_cast<int>(second * 1000));
+    PanelState panel = PanelState::startupLook();
+    display::FrameDecoder decoder(panel);
+    decoder.setDecimalSeparator(".");
+    QVERIFY(decoder.decodeFrame(sim::frameText(sim::encodeFrame(meter.displayAt(at)))));
+    QCOMPARE(sim::MeterModel::sceneAt(at), std::string_view("PI test 1000 V"));
+    QCOMPARE(bytes(decoder.currentValue()), value);
+    QCOMPARE(bytes(decoder.currentFunction()), QByteArray("IR:1000V 40G\xA6\xB8"));
+    QCOMPARE(bytes(decoder.currentMode()), QByteArray("PI"));
+    QByteArray lit;
+    for (const PanelElement unit : {PanelElement::Labv, PanelElement::Labo, PanelElement::Labmo1, PanelElement::Labgo1}) {
+      lit += panel.isLit(unit) ? bytes(display::name(unit)) : QByteArray();
+    }
+    QCOMPARE(lit, unitLit);
+    QString shown;
+    for (const Digit digit : {Digit::H_Time1, Digit::H_Time2, Digit::M_Time1, Digit::M_Time2}) {
+      shown += QLatin1Char(panel.digitText(digit));
+    }
+    QCOMPARE(shown, timer);
+  }
+
+  void polarisationTestCurve() {
+    const auto ohms = &sim::MeterModel::polarisationTestOhms;
+    QCOMPARE(ohms(600) / ohms(60), sim::MeterModel::kPolarisationTestIndex);
+    QVERIFY(std::abs(ohms(60) / ohms(30) - 1.4735) < 1e-4);
+    // Steep at first, slow after: the first minute gains more than the nine after it.
+    QVERIFY(ohms(60) / ohms(1) > 3 * ohms(600) / ohms(60));
+    for (int second = 1; second <= 600; ++second) {
+      QVERIFY(ohms(second) > ohms(second - 1));
+    }
+    // The scenes before it keep their places.
+    QCOMPARE(sim::MeterModel::polarisationTestStart(), std::chrono::milliseconds(166'000));
+    QCOMPARE(sim::MeterModel::sceneAt(std::chrono::milliseconds(165'999)), std::string_view("compare"));
+  }
+
   void programmeRepeats() {
     const sim::MeterModel meter;
     const auto length = sim::MeterModel::programmeLength();
