@@ -59,7 +59,6 @@ int runConnected(meter::LiveMeter& meter, std::string_view command, std::optiona
   const int status = QCoreApplication::exec();
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
-  meter.disconnectCable();
   return status;
 }
 
