@@ -13,22 +13,78 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
+#include <string>
+#include <vector>
 
 namespace qm::reports {
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kOhmUtf8 = "\xCE\xA9";
-constexpr std::uint64_t kProgressRows = 64 * 1024;
+constexpr std::size_t kProgressRows = 64 * 1024;
 // Between two columns of the plain text.
 constexpr std::size_t kColumnGap = 2;
 
 std::string utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
+// Code page 936 bytes appended as UTF-8. A log's texts are ASCII and the ohm sign: those are
+// converted here; anything else goes through the full conversion.
+void appendUtf8(std::string& out, std::string_view cp936) {
+  for (std::size_t i = 0; i < cp936.size();) {
+    const char c = cp936[i];
+    if (static_cast<unsigned char>(c) < 0x80) {
+      out += c;
+      ++i;
+    } else if (cp936.substr(i, kOhmSign.size()) == kOhmSign) {
+      out += kOhmUtf8;
+      i += kOhmSign.size();
+    } else {
+      out += utf8(fromAnsi(cp936.substr(i)));
+      return;
+    }
+  }
+}
+
 // Characters, not bytes, of UTF-8 text: every byte but the continuation bytes starts one.
 std::size_t characterCount(std::string_view text) {
   return static_cast<std::size_t>(
       std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+void appendHtmlEscaped(std::string& out, std::string_view text) {
+  for (const char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c; break;
+    }
+  }
+}
+
+void appendCsvField(std::string& out, std::string_view text) {
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+    out += text;
+    return;
+  }
+  out += '"';
+  for (const char c : text) {
+    out += c;
+    if (c == '"') {
+      out += '"';
+    }
+  }
+  out += '"';
+}
+
+// A TAB or a line break inside a text would break the plain text's columns or its line: each
+// becomes a blank.
+void appendTextColumn(std::string& out, std::string_view text) {
+  for (const char c : text) {
+    out += c == '\t' || c == '\r' || c == '\n' ? ' ' : c;
+  }
 }
 
 template <typename Item>
@@ -74,93 +130,161 @@ ExportShape exportShape(const ReportLayout& layout) {
   return shape;
 }
 
-// The fields of one row as UTF-8, in the export's column order; buffers kept from row to row.
+// A field as an export writes it: UTF-8 escaped for the format, and its width in characters (for
+// the plain text's columns). Ten million rows copy their fields into the file: a field of up to
+// kShort bytes, which is nearly every one, is kept in a fixed buffer that is copied whole (a copy
+// of fixed size is a few instructions, one of any size a library call), so the place it is copied
+// to needs kShort bytes of room.
+struct Cell {
+  static constexpr std::size_t kShort = 32;
+
+  void assign(std::string_view text, std::size_t width) {
+    size_ = text.size();
+    characters = width;
+    if (size_ <= kShort) {
+      std::copy(text.begin(), text.end(), short_.begin());
+    } else {
+      long_.assign(text);
+    }
+  }
+  std::size_t size() const { return size_; }
+  char* copyTo(char* at) const {
+    if (size_ <= kShort) {
+      std::memcpy(at, short_.data(), kShort);
+      return at + size_;
+    }
+    return std::copy(long_.begin(), long_.end(), at);
+  }
+
+  std::size_t characters = 0;
+
+private:
+  std::array<char, kShort> short_{};
+  std::string long_;
+  std::size_t size_ = 0;
+};
+
+// How a format writes a field's UTF-8 text.
+using Encode = void (*)(std::string& out, std::string_view utf8);
+
+Cell cellOf(Encode encode, std::string_view utf8) {
+  std::string bytes;
+  encode(bytes, utf8);
+  Cell cell;
+  cell.assign(bytes, characterCount(utf8));
+  return cell;
+}
+
+// The rows of a report, field by field, for an export. The ten million rows of a log hold a few
+// thousand distinct texts and at most 86,400 distinct times: each of those is converted and
+// escaped once, and the rows are read span by span from the table's storage, so that writing a
+// row costs little more than copying its bytes.
 class RowCells {
 public:
-  RowCells(const ReportDocument& report, const std::vector<ReportField>& fields) : report_(report), fields_(fields) {}
+  RowCells(const ReportDocument& report, const std::vector<ReportField>& fields, Encode encode)
+      : report_(report), fields_(fields), encode_(encode) {}
 
-  void fill(const log::RowFields& row) {
-    for (std::size_t i = 0; i < fields_.size(); ++i) {
-      std::string& cell = cells_[i];
-      cell.clear();
-      switch (const ReportField field = fields_[i]) {
-        case ReportField::No:
-          if (row.No) {
-            char digits[12];
-            cell.append(digits, std::to_chars(digits, digits + sizeof digits, *row.No).ptr);
+  // Hands the cells of every row, in field order, to `writeRow(cells, count)`, telling `progress`
+  // every kProgressRows rows; false when it cancelled. Between those calls the table may change
+  // under the report (the snapshot then reads its own copy), so the rows are found anew after each.
+  template <typename WriteRow>
+  bool forEachRow(const ExportProgress& progress, WriteRow&& writeRow) {
+    const TableSnapshot* rows = report_.snapshot();
+    const std::size_t count = rows == nullptr || fields_.empty() ? 0 : rows->rowCount();
+    std::array<const Cell*, kReportFieldCount> cells{};
+    for (std::size_t done = 0; done < count;) {
+      if (progress && !progress(done, count)) {
+        return false;
+      }
+      const log::ReadingTable* table = rows->table();
+      if (table == nullptr) {
+        return false;  // the table went, and the rows with it
+      }
+      if (table != table_) {
+        table_ = table;
+        texts_.clear();
+      }
+      const std::size_t batchStart = done;
+      const std::size_t batchEnd = std::min(count, done + kProgressRows);
+      table->forEachStoredSpan(table->storedIndexOf(done), [&](const log::StoredRowSpan& span) {
+        for (std::size_t i = 0; i < span.size() && done < batchEnd; ++i) {
+          if (span.isDeleted(i)) {
+            continue;
           }
-          break;
-        case ReportField::Time:
-          if (row.Time) {
-            time_.clear();
-            report_.appendTime(time_, *row.Time);
-            appendUtf8(cell, time_);
+          for (std::size_t field = 0; field < fields_.size(); ++field) {
+            cells[field] = &cellAt(span, i, fields_[field]);
           }
-          break;
-        default:
-          if (const auto& text = row.texts[static_cast<std::size_t>(field) - 2]) {
-            appendUtf8(cell, *text);
-          }
-          break;
+          writeRow(cells.data(), fields_.size());
+          ++done;
+        }
+      });
+      if (done == batchStart) {
+        return false;  // the table holds fewer rows than the snapshot: never so, but never a hang
+      }
+    }
+    return !progress || progress(count, count);
+  }
+
+private:
+  const Cell& cellAt(const log::StoredRowSpan& span, std::size_t i, ReportField field) {
+    switch (field) {
+      case ReportField::No: {
+        char digits[12];
+        const std::optional<std::int32_t> no = span.no(i);
+        const char* end = no ? std::to_chars(digits, digits + sizeof digits, *no).ptr : digits;
+        const auto size = static_cast<std::size_t>(end - digits);
+        number_.assign({digits, size}, size);
+        return number_;
+      }
+      case ReportField::Time: {
+        const std::optional<log::TimeOfDay> time = span.time(i);
+        return time ? timeCell(*time / 1000) : empty_;
+      }
+      default: {
+        const std::uint32_t id = span.textId(static_cast<std::size_t>(field) - 2, i);
+        return id != log::kNoTextId ? textCell(id) : empty_;
       }
     }
   }
 
-  std::size_t size() const { return fields_.size(); }
-  const std::string& operator[](std::size_t i) const { return cells_[i]; }
+  // A time prints to the second.
+  const Cell& timeCell(log::TimeOfDay second) {
+    if (times_.empty()) {
+      times_.resize(log::kMillisecondsPerDay / 1000);
+    }
+    std::optional<Cell>& cell = times_[static_cast<std::size_t>(second)];
+    if (!cell) {
+      std::string cp936;
+      std::string text;
+      report_.appendTime(cp936, second * 1000);
+      appendUtf8(text, cp936);
+      cell = cellOf(encode_, text);
+    }
+    return *cell;
+  }
 
-private:
+  const Cell& textCell(std::uint32_t id) {
+    if (id >= texts_.size()) {
+      texts_.resize(std::max<std::size_t>(id + 1, table_->textIdCount()));
+    }
+    std::optional<Cell>& cell = texts_[id];
+    if (!cell) {
+      std::string text;
+      appendUtf8(text, table_->textOfId(id));
+      cell = cellOf(encode_, text);
+    }
+    return *cell;
+  }
+
   const ReportDocument& report_;
   const std::vector<ReportField>& fields_;
-  std::array<std::string, kReportFieldCount> cells_;
-  std::string time_;
+  Encode encode_;
+  const log::ReadingTable* table_ = nullptr;  // whose text pool `texts_` follows
+  std::vector<std::optional<Cell>> texts_;    // by pool id
+  std::vector<std::optional<Cell>> times_;    // by second of the day
+  Cell number_;
+  const Cell empty_;
 };
-
-// Hands every row of the report to `writeRow`, telling `progress` now and then; false when it
-// cancelled. Row texts are read one row at a time: nothing of a row is kept across `progress`,
-// which may let the table change under the report.
-template <typename WriteRow>
-bool writeRows(const ReportDocument& report, const ExportShape& shape, log::ChunkedOutput& out,
-               const ExportProgress& progress, WriteRow&& writeRow) {
-  RowCells cells(report, shape.fields);
-  const std::size_t count = shape.fields.empty() ? 0 : report.rowCount();
-  for (std::size_t index = 0; index < count; ++index) {
-    if (progress && index % kProgressRows == 0 && !progress(index, count)) {
-      return false;
-    }
-    cells.fill(report.row(index));
-    writeRow(out.buffer(), cells);
-    out.flushIfFull();
-  }
-  return !progress || progress(count, count);
-}
-
-void appendHtmlEscaped(std::string& out, std::string_view text) {
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c; break;
-    }
-  }
-}
-
-void appendCsvField(std::string& out, std::string_view text) {
-  if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-    out += text;
-    return;
-  }
-  out += '"';
-  for (const char c : text) {
-    out += c;
-    if (c == '"') {
-      out += '"';
-    }
-  }
-  out += '"';
-}
 
 // The picture as a PNG data URL, so that the HTML file stands alone.
 std::string pngDataUrl(const QImage& picture) {
@@ -198,45 +322,87 @@ std::vector<std::size_t> textColumnWidths(const ReportDocument& report, const Ex
   return widths;
 }
 
-void appendTextLine(std::string& out, const std::vector<std::size_t>& widths, std::size_t count,
-                    const auto& cellAt) {
-  const std::size_t start = out.size();
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::string_view cell = cellAt(i);
-    // A TAB or a line break inside a text would break the columns or the line: each becomes a blank.
-    for (const char c : cell) {
-      out += c == '\t' || c == '\r' || c == '\n' ? ' ' : c;
+char* put(char* at, std::string_view bytes) {
+  // Most framing is one character or none; copying those by hand spares a library call each.
+  if (bytes.size() <= 1) {
+    if (!bytes.empty()) {
+      *at++ = bytes.front();
     }
-    if (i + 1 < count) {
-      const std::size_t shown = characterCount(cell);
-      out.append(widths[i] > shown ? widths[i] - shown : 1, ' ');
-    }
+    return at;
   }
-  // No blanks at the end of a line whose last fields are empty.
-  const std::size_t end = out.find_last_not_of(' ');
-  out.resize(end == std::string::npos || end < start ? start : end + 1);
-  out += kCrLf;
+  return std::copy(bytes.begin(), bytes.end(), at);
 }
 
-std::string titleOf(const ReportDocument& report) { return exportShape(report.layout()).title; }
+// How the comma-separated text and the HTML write a row: the cells in order, each framed.
+struct RowFormat {
+  std::string_view rowStart;
+  std::string_view cellStart;
+  std::string_view separator;  // between two cells
+  std::string_view cellEnd;
+  std::string_view rowEnd;
+};
+
+constexpr RowFormat kCsvRow{"", "", ",", "", kCrLf};
+constexpr RowFormat kHtmlRow{"<tr>", "<td>", "", "</td>", "</tr>\n"};
+
+// Rows are written in place into room for the whole row, then cut to length: a row of ten million
+// is a few copies, not a dozen appends.
+void appendRow(std::string& out, const RowFormat& format, const Cell* const* cells, std::size_t count) {
+  std::size_t size = format.rowStart.size() + format.rowEnd.size() + Cell::kShort +
+                     count * (format.cellStart.size() + format.separator.size() + format.cellEnd.size());
+  for (std::size_t i = 0; i < count; ++i) {
+    size += cells[i]->size();
+  }
+  const std::size_t start = out.size();
+  out.resize(start + size);
+  char* at = put(out.data() + start, format.rowStart);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i > 0) {
+      at = put(at, format.separator);
+    }
+    at = put(cells[i]->copyTo(put(at, format.cellStart)), format.cellEnd);
+  }
+  at = put(at, format.rowEnd);
+  out.resize(static_cast<std::size_t>(at - out.data()));
+}
+
+// One line of the plain text: each cell padded to its column's width (by one blank at least),
+// the last one not, and no blanks at the end of a line whose last fields are empty.
+void appendTextLine(std::string& out, const std::vector<std::size_t>& widths, const Cell* const* cells,
+                    std::size_t count) {
+  static constexpr std::array<char, Cell::kShort> kBlanks = [] {
+    std::array<char, Cell::kShort> blanks{};
+    blanks.fill(' ');
+    return blanks;
+  }();
+  std::size_t size = kCrLf.size() + Cell::kShort;
+  for (std::size_t i = 0; i < count; ++i) {
+    size += cells[i]->size() + widths[i] + 1;
+  }
+  const std::size_t start = out.size();
+  out.resize(start + size);
+  char* const first = out.data() + start;
+  char* at = first;
+  for (std::size_t i = 0; i < count; ++i) {
+    at = cells[i]->copyTo(at);
+    if (i + 1 < count) {
+      const std::size_t blanks = widths[i] > cells[i]->characters ? widths[i] - cells[i]->characters : 1;
+      if (blanks <= kBlanks.size()) {
+        std::memcpy(at, kBlanks.data(), kBlanks.size());
+        at += blanks;
+      } else {
+        at = std::fill_n(at, blanks, ' ');
+      }
+    }
+  }
+  while (at != first && at[-1] == ' ') {
+    --at;
+  }
+  at = put(at, kCrLf);
+  out.resize(static_cast<std::size_t>(at - out.data()));
+}
 
 }  // namespace
-
-void appendUtf8(std::string& out, std::string_view cp936) {
-  for (std::size_t i = 0; i < cp936.size();) {
-    const char c = cp936[i];
-    if (static_cast<unsigned char>(c) < 0x80) {
-      out += c;
-      ++i;
-    } else if (cp936.substr(i, kOhmSign.size()) == kOhmSign) {
-      out += kOhmUtf8;
-      i += kOhmSign.size();
-    } else {
-      out += utf8(fromAnsi(cp936.substr(i)));
-      return;
-    }
-  }
-}
 
 std::optional<ExportFormat> exportFormatForFileName(const QString& fileName) {
   const QString suffix = QFileInfo(fileName).suffix().toLower();
@@ -265,14 +431,10 @@ bool writeCsv(const ReportDocument& report, log::ChunkedOutput& out, const Expor
     appendCsvField(head, shape.headings[i]);
   }
   head += kCrLf;
-  return writeRows(report, shape, out, progress, [](std::string& lines, const RowCells& cells) {
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-      if (i > 0) {
-        lines += ',';
-      }
-      appendCsvField(lines, cells[i]);
-    }
-    lines += kCrLf;
+  RowCells rows(report, shape.fields, appendCsvField);
+  return rows.forEachRow(progress, [&out](const Cell* const* cells, std::size_t count) {
+    appendRow(out.buffer(), kCsvRow, cells, count);
+    out.flushIfFull();
   });
 }
 
@@ -285,17 +447,26 @@ bool writeText(const ReportDocument& report, log::ChunkedOutput& out, const Expo
   head += shape.dateLabel + ' ' + utf8(report.printDate());
   head += kCrLf;
   head += kCrLf;
-  appendTextLine(head, widths, shape.headings.size(), [&shape](std::size_t i) -> std::string_view { return shape.headings[i]; });
-  return writeRows(report, shape, out, progress, [&widths](std::string& lines, const RowCells& cells) {
-    appendTextLine(lines, widths, cells.size(), [&cells](std::size_t i) -> std::string_view { return cells[i]; });
+  std::vector<Cell> headings;
+  for (const std::string& heading : shape.headings) {
+    headings.push_back(cellOf(appendTextColumn, heading));
+  }
+  std::vector<const Cell*> headingCells;
+  for (const Cell& heading : headings) {
+    headingCells.push_back(&heading);
+  }
+  appendTextLine(head, widths, headingCells.data(), headingCells.size());
+  RowCells rows(report, shape.fields, appendTextColumn);
+  return rows.forEachRow(progress, [&out, &widths](const Cell* const* cells, std::size_t count) {
+    appendTextLine(out.buffer(), widths, cells, count);
+    out.flushIfFull();
   });
 }
 
 bool writeHtml(const ReportDocument& report, log::ChunkedOutput& out, const ExportProgress& progress) {
   const ExportShape shape = exportShape(report.layout());
   std::string& head = out.buffer();
-  head +=
-      "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>";
+  head += "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>";
   appendHtmlEscaped(head, shape.title);
   head +=
       "</title>\n<style>\n"
@@ -315,14 +486,10 @@ bool writeHtml(const ReportDocument& report, log::ChunkedOutput& out, const Expo
     head += "</th>";
   }
   head += "</tr>\n</thead>\n<tbody>\n";
-  const bool complete = writeRows(report, shape, out, progress, [](std::string& lines, const RowCells& cells) {
-    lines += "<tr>";
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-      lines += "<td>";
-      appendHtmlEscaped(lines, cells[i]);
-      lines += "</td>";
-    }
-    lines += "</tr>\n";
+  RowCells rows(report, shape.fields, appendHtmlEscaped);
+  const bool complete = rows.forEachRow(progress, [&out](const Cell* const* cells, std::size_t count) {
+    appendRow(out.buffer(), kHtmlRow, cells, count);
+    out.flushIfFull();
   });
   if (!complete) {
     return false;
@@ -374,7 +541,7 @@ ExportOutcome saveReport(const ReportDocument& report, const QString& fileName, 
     writer.setPageSize(QPageSize(QPageSize::A4));
     writer.setPageOrientation(QPageLayout::Portrait);
     writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
-    writer.setTitle(QString::fromStdString(titleOf(report)).trimmed());
+    writer.setTitle(QString::fromStdString(exportShape(report.layout()).title).trimmed());
     writer.setCreator(QStringLiteral("QM830/QM840 Interface Program V2.00"));
     QPainter painter;
     if (!painter.begin(&writer)) {

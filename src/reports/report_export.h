@@ -24,7 +24,6 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <string>
 
 QT_BEGIN_NAMESPACE
 class QPagedPaintDevice;
@@ -66,8 +65,5 @@ bool writeCsv(const ReportDocument& report, log::ChunkedOutput& out, const Expor
 // cancelled.
 bool paintPages(const PageSource& source, QPagedPaintDevice& device, QPainter& painter, std::size_t first,
                 std::size_t last, const ExportProgress& progress = {});
-
-// Code page 936 bytes appended as UTF-8.
-void appendUtf8(std::string& out, std::string_view cp936);
 
 }  // namespace qm::reports

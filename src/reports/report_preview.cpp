@@ -60,8 +60,8 @@ QAction* addPagingCommand(QToolBar* bar, const char* name, const QString& text, 
                           const QKeySequence& shortcut) {
   QAction* action = addCommand(bar, name, text, shortcut);
   action->setIcon(bar->style()->standardIcon(icon));
-  if (QWidget* button = bar->widgetForAction(action)) {
-    static_cast<QToolButton*>(button)->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  if (auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(action))) {
+    button->setToolButtonStyle(Qt::ToolButtonIconOnly);
   }
   return action;
 }

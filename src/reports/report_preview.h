@@ -4,6 +4,10 @@
 // is open. It shows a report's pages (or those of a PDF report loaded from disk), zooms them to
 // the page, to their actual size or to the window's width, pages through them, and prints, saves
 // and loads. Long saves and prints show their progress and can be cancelled.
+//
+// A report shows the rows the table held when it was opened, and keeps them: readings logged since
+// are not in it, and a Clear All, an Open or a deleted row leaves its pages as they were (the
+// report then reads a copy of its rows; see TableSnapshot). A new "Print Data" shows the new rows.
 
 #include "reports/pdf_pages.h"
 #include "reports/report_document.h"
@@ -73,7 +77,8 @@ private:
   void showPageNumber(std::size_t page);
   void updateCommands();
   ExportOutcome copyLoadedFile(const QString& fileName, const ExportProgress& progress);
-  // Runs `work` with a progress dialog that appears once it takes long; false when cancelled.
+  // Runs `work` with a progress dialog that appears once it takes long, and whose Cancel button
+  // `work` hears of through its progress.
   ExportOutcome withProgress(const QString& label, const std::function<ExportOutcome(const ExportProgress&)>& work);
 
   std::unique_ptr<ReportDocument> report_;

@@ -30,6 +30,11 @@ public:
   // control returns to the event loop.
   log::RowFields row(std::size_t index) const;
 
+  // The table it reads now: the live table, or its own copy once detached; null with no rows.
+  // Its first rowCount() shown rows are the snapshot's rows. The copy may take over from the live
+  // table whenever control returns to the event loop.
+  const log::ReadingTable* table() const { return copy_ ? copy_.get() : table_; }
+
   // Whether the snapshot reads its own copy (the table has lost rows it showed).
   bool isDetached() const { return copy_ != nullptr; }
 

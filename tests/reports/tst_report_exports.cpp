@@ -25,11 +25,13 @@ using qm::reports::saveReport;
 
 namespace {
 
-// A decimal comma, the ohm sign, a quote and a line break, and a row deleted through the grid.
+// A decimal comma, the ohm sign, other code page 936 text ("测试", test), a quote and a line
+// break, texts that grow long when escaped, and a row deleted through the grid.
 void fillSmallTable(ReadingTable& table) {
   table.appendAdded(rowOf(1, at(14, 3, 27, 450), "523,4", "M\xA6\xB8", "IR:500V 20G\xA6\xB8", "Continuous"));
   table.appendAdded(rowOf(2, at(14, 3, 28), "gone", "G\xA6\xB8", "IR:1000V 40G\xA6\xB8", "COMP:GOOD"));
-  table.appendAdded(rowOf(3, at(0, 0, 0), "1\"2<3", {}, "", "a\nb"));
+  table.appendAdded(rowOf(3, at(0, 0, 0), "1\"2<3", {}, "\xB2\xE2\xCA\xD4", "a\nb"));
+  table.appendAdded(rowOf(4, at(23, 59, 59), "<<<<<<<<<", "\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\""));
   table.deleteRow(1);
 }
 
@@ -85,14 +87,16 @@ private slots:
     QTest::newRow("comma-separated") << "report.csv"
                                      << QByteArray("No,Time,Value,Unit,Function,Remark\r\n"
                                                    "1,14:03:27,\"523,4\",M\xCE\xA9,IR:500V 20G\xCE\xA9,Continuous\r\n"
-                                                   "3,00:00:00,\"1\"\"2<3\",,,\"a\nb\"\r\n");
+                                                   "3,00:00:00,\"1\"\"2<3\",,\xE6\xB5\x8B\xE8\xAF\x95,\"a\nb\"\r\n"
+                                                   "4,23:59:59,<<<<<<<<<,\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\",,\r\n");
     QTest::newRow("plain text") << "report.TXT"
                                 << QByteArray(" TEST DATA REPORT\r\n"
                                               "Print Date: 2024-05-17\r\n"
                                               "\r\n"
                                               "No           Time      Value                 Unit                  Function              Remark\r\n"
                                               "1            14:03:27  523,4                 M\xCE\xA9                    IR:500V 20G\xCE\xA9          Continuous\r\n"
-                                              "3            00:00:00  1\"2<3                                                             a b\r\n");
+                                              "3            00:00:00  1\"2<3                                       \xE6\xB5\x8B\xE8\xAF\x95" "                    a b\r\n"
+                                              "4            23:59:59  <<<<<<<<<             \"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\r\n");
     QTest::newRow("HTML") << "report.htm"
                           << QByteArray("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title> TEST DATA REPORT</title>\n"
                                         "<style>\n"
@@ -107,7 +111,8 @@ private slots:
                                         "<th>Function</th><th>Remark</th></tr>\n</thead>\n<tbody>\n"
                                         "<tr><td>1</td><td>14:03:27</td><td>523,4</td><td>M\xCE\xA9</td>"
                                         "<td>IR:500V 20G\xCE\xA9</td><td>Continuous</td></tr>\n"
-                                        "<tr><td>3</td><td>00:00:00</td><td>1&quot;2&lt;3</td><td></td><td></td><td>a\nb</td></tr>\n"
+                                        "<tr><td>3</td><td>00:00:00</td><td>1&quot;2&lt;3</td><td></td><td>\xE6\xB5\x8B\xE8\xAF\x95</td><td>a\nb</td></tr>\n"
+                                        "<tr><td>4</td><td>23:59:59</td><td>&lt;&lt;&lt;&lt;&lt;&lt;&lt;&lt;&lt;</td><td>&quot;&quot;&quot;&quot;&quot;&quot;&quot;&quot;&quot;&quot;&quot;&quot;&quot;&quot;&quot;&quot;</td><td></td><td></td></tr>\n"
                                         "</tbody>\n</table>\n</body>\n</html>\n");
   }
 
@@ -261,6 +266,34 @@ private slots:
     QCOMPARE(rows.right(10), QString(10, u'.'));
     const QString previewed = inkRows(qm::reports::renderPage(*report, 0, 100));
     QVERIFY2(sameInkRows(rows, previewed), qPrintable("printed  " + rows + "\npreviewed " + previewed));
+  }
+
+  // A long save lets the window work between its progress reports: rows logged, a Clear All and a
+  // deleted row meanwhile change nothing in the file, which holds the report's rows.
+  void tableChangesDuringSave() {
+    ReadingTable table;
+    appendLog(table, 200'000);
+    table.deleteRow(5);
+    const auto report = reportOf(ReportKind::Data, &table);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("r.csv");
+    int calls = 0;
+    const ExportOutcome outcome = saveReport(*report, path, ExportFormat::Csv, [&](std::uint64_t, std::uint64_t) {
+      switch (++calls) {
+        case 2: appendLog(table, 1000, 500'000); break;
+        case 3: table.deleteRow(100'000); break;
+        case 4: table.clear(); break;
+      }
+      return true;
+    });
+    QVERIFY(outcome.written());
+    QVERIFY(calls > 4);
+    const QList<QByteArray> lines = readAll(path).split('\n');
+    QCOMPARE(lines.size(), 1 + 199'999 + 1);
+    QCOMPARE(lines[5], QByteArray("5,08:00:02,4,M\xCE\xA9,IR:500V 20G\xCE\xA9,Continuous\r"));
+    QCOMPARE(lines[6], QByteArray("7,08:00:03,6,M\xCE\xA9,IR:500V 20G\xCE\xA9,Continuous\r"));
+    QCOMPARE(lines[100'001], QByteArray("100002,21:53:20,1,M\xCE\xA9,IR:500V 20G\xCE\xA9,Continuous\r"));
+    QCOMPARE(lines[199'999], QByteArray("200000,11:46:39,9999,M\xCE\xA9,IR:500V 20G\xCE\xA9,Continuous\r"));
   }
 
   // A save that fails or is cancelled leaves the previous file as it was, and nothing beside it.
