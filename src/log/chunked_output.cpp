@@ -6,35 +6,44 @@ namespace qm::log {
 
 ChunkedOutput::ChunkedOutput(Write write) : write_(std::move(write)) {}
 
-ChunkedOutput::~ChunkedOutput() { waitForWrite(); }
-
-bool ChunkedOutput::finish() {
-  waitForWrite();
-  // The last bytes are written here: waiting for the writer thread would take as long.
-  if (ok_ && !filling_.empty()) {
-    ok_ = write_(filling_);
-  }
-  filling_.clear();
-  return ok_;
-}
-
-void ChunkedOutput::waitForWrite() {
+ChunkedOutput::~ChunkedOutput() {
   if (writer_) {
     writer_->wait();
-    ok_ = ok_ && writtenOk_;
   }
+}
+
+bool ChunkedOutput::finish() {
+  if (writer_) {
+    writer_->wait();
+  }
+  // The last bytes are written here: waiting for the writer thread would take as long.
+  if (!failed_ && !filling_.empty() && !write_(filling_)) {
+    failed_ = true;
+  }
+  filling_.clear();
+  return !failed_;
 }
 
 void ChunkedOutput::flush() {
-  waitForWrite();
-  if (ok_) {
-    std::swap(filling_, written_);
-    if (!writer_) {
-      writer_ = std::make_unique<WorkerThread>();
-    }
-    writer_->post([this] { writtenOk_ = write_(written_); });
+  if (failed_) {
+    filling_.clear();
+    return;
   }
+  if (!writer_) {
+    writer_ = std::make_unique<WorkerThread>();
+  }
+  // The buffer handed over last time in this place has been written once at most this many
+  // jobs are left.
+  writer_->waitUntilAtMost(kBuffersToWrite - 1);
+  std::string& full = full_[nextFull_];
+  nextFull_ = (nextFull_ + 1) % kBuffersToWrite;
+  std::swap(filling_, full);
   filling_.clear();
+  writer_->post([this, &full] {
+    if (!failed_ && !write_(full)) {
+      failed_ = true;
+    }
+  });
 }
 
 }  // namespace qm::log

@@ -6,6 +6,8 @@
 
 #include "log/worker_thread.h"
 
+#include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -22,7 +24,8 @@ inline constexpr std::size_t kProgressRows = 64 * 1024;
 // A full buffer is written by a writer thread while the next one is filled: copying a gigabyte
 // into the system's file cache takes about as long as formatting it. The thread is started with
 // the first full buffer and kept to the end, so a file of one buffer needs none; writes keep
-// their order, and only one is under way at a time.
+// their order. A few full buffers may wait for it, so that a disk that stalls for a moment does
+// not stall the formatting at once.
 class ChunkedOutput {
 public:
   // `write` takes the next bytes of the file and says whether they were written.
@@ -47,15 +50,15 @@ public:
 
 private:
   static constexpr std::size_t kChunkBytes = 4 * 1024 * 1024;
+  static constexpr std::size_t kBuffersToWrite = 3;
 
-  void waitForWrite();
   void flush();
 
   Write write_;
-  std::string filling_;
-  std::string written_;  // being written by the writer thread
-  bool writtenOk_ = true;  // set by the writer thread, read after waiting for it
-  bool ok_ = true;
+  std::string filling_;  // the same string throughout: callers may hold on to buffer()
+  std::array<std::string, kBuffersToWrite> full_;  // handed to the writer thread in turn
+  std::size_t nextFull_ = 0;
+  std::atomic<bool> failed_ = false;  // a write failed: later bytes are dropped
   std::unique_ptr<WorkerThread> writer_;
 };
 

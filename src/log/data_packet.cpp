@@ -19,7 +19,6 @@ namespace qm::log {
 namespace {
 
 constexpr std::array<std::string_view, kTextFieldCount> kTextFieldNames{"Value", "Unit", "V_Range", "I_Range"};
-constexpr std::string_view kRowStateName = "RowState";
 constexpr std::string_view kNoName = "No";
 constexpr std::string_view kTimeName = "Time";
 constexpr std::string_view kChangeLogName = "CHANGE_LOG";
@@ -70,62 +69,68 @@ void appendNumber(std::string& out, Number value) {
   out.append(digits, result.ptr);
 }
 
-// The ROW elements of a table. A text's escaped form is worked out once per distinct text of the
-// table, not once per row: a log repeats its units, functions and modes row after row.
+// The ROW elements of a table, each built in place and appended whole. A text's attribute (its
+// name, escaped value and quotes) is worked out once per field and distinct text of the table, not
+// once per row: a log repeats its units, functions and modes row after row.
 class RowFormatter {
 public:
-  explicit RowFormatter(const ReadingTable& table) : table_(table), escaped_(table.textIdCount()) {}
+  explicit RowFormatter(const ReadingTable& table) : table_(table) {
+    for (std::vector<Attribute>& attributes : textAttributes_) {
+      attributes.resize(table.textIdCount());
+    }
+  }
 
   void appendRow(std::string& out, const StoredRowSpan& span, std::size_t i) {
-    out += "<ROW";
+    // Bounded: a number has at most 11 characters, and a text attribute at most 12 + 6 * 20 bytes.
+    char row[kMaxRowBytes];
+    char* at = put(row, "<ROW");
     if (const std::optional<std::uint8_t> state = span.state(i)) {
-      attributeStart(out, kRowStateName);
-      appendNumber(out, unsigned{*state});
-      out += '"';
+      at = put(at, " RowState=\"");
+      at = std::to_chars(at, at + 3, unsigned{*state}).ptr;
+      *at++ = '"';
     }
     if (const std::optional<std::int32_t> no = span.no(i)) {
-      attributeStart(out, kNoName);
-      appendNumber(out, *no);
-      out += '"';
+      at = put(at, " No=\"");
+      at = std::to_chars(at, at + 11, *no).ptr;
+      *at++ = '"';
     }
     if (const std::optional<TimeOfDay> time = span.time(i)) {
-      attributeStart(out, kTimeName);
-      appendPacketTime(out, *time);
-      out += '"';
+      at = put(at, " Time=\"");
+      at = putPacketTime(at, *time);
+      *at++ = '"';
     }
     for (std::size_t field = 0; field < kTextFieldCount; ++field) {
       if (const std::uint32_t id = span.textId(field, i); id != kNoTextId) {
-        attributeStart(out, kTextFieldNames[field]);
-        out += escaped(id);
-        out += '"';
+        const std::string_view attribute = textAttribute(field, id);
+        at = std::copy(attribute.begin(), attribute.end(), at);
       }
     }
-    out += "/>";
+    at = put(at, "/>");
+    out.append(row, static_cast<std::size_t>(at - row));
   }
 
 private:
+  static constexpr std::size_t kMaxRowBytes = 128 + kTextFieldCount * (12 + 6 * kTextFieldBytes);
   static constexpr std::uint32_t kUnset = 0xFFFF'FFFF;
-  struct Escaped {
+  struct Attribute {
     std::uint32_t start = kUnset;
     std::uint32_t size = 0;
   };
 
-  static void attributeStart(std::string& out, std::string_view name) {
-    out += ' ';
-    out += name;
-    out += "=\"";
+  template <std::size_t N>
+  static char* put(char* at, const char (&text)[N]) {
+    std::memcpy(at, text, N - 1);
+    return at + N - 1;
   }
 
   // hh:mm: and then seconds * 1000 + milliseconds in five digits.
-  static void appendPacketTime(std::string& out, TimeOfDay time) {
-    char text[11];
-    const int inMinute = time % kMillisecondsPerMinute;
-    putDigits(text, time / kMillisecondsPerHour, 2);
-    text[2] = ':';
-    putDigits(text + 3, time / kMillisecondsPerMinute % 60, 2);
-    text[5] = ':';
-    putDigits(text + 6, inMinute, 5);
-    out.append(text, sizeof text);
+  static char* putPacketTime(char* at, TimeOfDay time) {
+    putDigits(at, time / kMillisecondsPerHour, 2);
+    at[2] = ':';
+    putDigits(at + 3, time / kMillisecondsPerMinute % 60, 2);
+    at[5] = ':';
+    putDigits(at + 6, time % kMillisecondsPerMinute, 5);
+    return at + 11;
   }
 
   static void putDigits(char* at, int value, int count) {
@@ -135,10 +140,13 @@ private:
     }
   }
 
-  std::string_view escaped(std::uint32_t id) {
-    Escaped& entry = escaped_[id];
+  std::string_view textAttribute(std::size_t field, std::uint32_t id) {
+    Attribute& entry = textAttributes_[field][id];
     if (entry.start == kUnset) {
       entry.start = static_cast<std::uint32_t>(texts_.size());
+      texts_ += ' ';
+      texts_ += kTextFieldNames[field];
+      texts_ += "=\"";
       // The table cuts every text to this width already; the cut here only keeps the bound true.
       for (const char c : table_.textOfId(id).substr(0, kTextFieldBytes)) {
         const std::string_view escape = kEscapes[static_cast<unsigned char>(c)];
@@ -148,13 +156,14 @@ private:
           texts_ += escape;
         }
       }
+      texts_ += '"';
       entry.size = static_cast<std::uint32_t>(texts_.size() - entry.start);
     }
     return std::string_view(texts_).substr(entry.start, entry.size);
   }
 
   const ReadingTable& table_;
-  std::vector<Escaped> escaped_;
+  std::array<std::vector<Attribute>, kTextFieldCount> textAttributes_;
   std::string texts_;
 };
 
@@ -906,7 +915,7 @@ public:
                       });
     table_.commitReservedRows(read ? rows_ : 0);
     if (!read) {
-      return failure_;
+      return failure_ ? failure_ : LoadFailure{"the packet could not be read", std::nullopt, input_.offset()};
     }
     input_.consume(input_.bytes().size());
     report();
@@ -1102,11 +1111,13 @@ private:
   bool readChangeLog(char quote) {
     std::array<std::uint32_t, 3> entry{};
     std::size_t taken = 0;
-    std::optional<std::uint64_t> number;
+    std::uint64_t number = 0;
+    bool inNumber = false;
     auto endNumber = [&] {
-      if (number) {
-        entry[taken++] = static_cast<std::uint32_t>(*number);
-        number.reset();
+      if (inNumber) {
+        entry[taken++] = static_cast<std::uint32_t>(number);
+        number = 0;
+        inNumber = false;
         if (taken == entry.size()) {
           table_.appendChangeLogEntry({entry[0], entry[1], entry[2]});
           taken = 0;
@@ -1116,8 +1127,9 @@ private:
     // A character of the value, from the file or from a reference.
     auto take = [&](char c) {
       if (c >= '0' && c <= '9') {
-        number = number.value_or(0) * 10 + static_cast<std::uint64_t>(c - '0');
-        return *number <= std::numeric_limits<std::uint32_t>::max();
+        number = number * 10 + static_cast<std::uint64_t>(c - '0');
+        inNumber = true;
+        return number <= std::numeric_limits<std::uint32_t>::max();
       }
       if (isBlank(c)) {
         endNumber();

@@ -436,27 +436,49 @@ void ReadingTable::RowWriter::write(std::size_t reservedIndex, const RowFields& 
 
 void ReadingTable::RowWriter::expect(TextField field, std::string_view text) const {
   text = cutToFieldWidth(text);
-  const Slot& last = lastTexts_[static_cast<std::size_t>(field)];
-  if (last.size != text.size() || std::string_view(last.bytes.data(), std::min(text.size(), kInlineBytes)) !=
-                                      text.substr(0, kInlineBytes)) {
+  if (!lastTexts_[static_cast<std::size_t>(field)].holds(text)) {
     __builtin_prefetch(&slots_[static_cast<std::size_t>(textHash(text)) & (slots_.size() - 1)]);
   }
 }
 
+// Up to 20 bytes compared as a few overlapping words, without a call to memcmp: this runs for
+// every text of every row.
+bool ReadingTable::RowWriter::LastText::holds(std::string_view text) const {
+  const std::size_t n = text.size();
+  if (n != size) {
+    return false;
+  }
+  auto same = [&](std::size_t at, auto word) {
+    std::memcpy(&word, bytes.data() + at, sizeof word);
+    decltype(word) other{};
+    std::memcpy(&other, text.data() + at, sizeof other);
+    return word == other;
+  };
+  if (n >= 8) {
+    return same(0, std::uint64_t{}) && same(n - 8, std::uint64_t{}) && (n <= 16 || same(8, std::uint64_t{}));
+  }
+  if (n >= 4) {
+    return same(0, std::uint32_t{}) && same(n - 4, std::uint32_t{});
+  }
+  return std::equal(text.begin(), text.end(), bytes.begin());
+}
+
 std::uint32_t ReadingTable::RowWriter::textId(std::size_t field, std::string_view text) {
+  LastText& last = lastTexts_[field];
+  if (last.id != kNullText && last.holds(text)) {
+    return last.id;
+  }
+  std::copy(text.begin(), text.end(), last.bytes.begin());
+  last.size = text.size();
   Slot key;
   std::copy_n(text.begin(), std::min(text.size(), kInlineBytes), key.bytes.begin());
   key.size = static_cast<std::uint8_t>(text.size());
-  Slot& last = lastTexts_[field];
-  if (holds(last, key, text)) {
-    return idOf(last);
-  }
   const std::size_t mask = slots_.size() - 1;
   std::size_t slot = static_cast<std::size_t>(textHash(text)) & mask;
   for (; slots_[slot].size != kFreeSlot; slot = (slot + 1) & mask) {
     if (holds(slots_[slot], key, text)) {
-      last = slots_[slot];
-      return idOf(last);
+      last.id = idOf(slots_[slot]);
+      return last.id;
     }
   }
   std::uint32_t id = 0;
@@ -469,7 +491,7 @@ std::uint32_t ReadingTable::RowWriter::textId(std::size_t field, std::string_vie
   }
   key.value = text.size() > kInlineBytes ? static_cast<std::uint32_t>(longTexts_.size() - 1) : id;
   slots_[slot] = key;
-  last = key;
+  last.id = id;
   if (++used_ * 4 > slots_.size() * 3) {
     growCache();
   }

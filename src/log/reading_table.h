@@ -276,6 +276,13 @@ private:
     std::string_view text;  // in the pool, where it stays put
     std::uint32_t id = kNoTextId;
   };
+  // The text a field was given last, and its id: a log repeats its unit, function and mode.
+  struct LastText {
+    std::array<char, kTextFieldBytes> bytes{};
+    std::size_t size = 0;
+    std::uint32_t id = kNoTextId;
+    bool holds(std::string_view text) const;
+  };
 
   std::uint32_t textId(std::size_t field, std::string_view text);
   bool holds(const Slot& slot, const Slot& key, std::string_view text) const;
@@ -283,7 +290,7 @@ private:
   void growCache();
 
   ReadingTable& table_;
-  std::array<Slot, kTextFieldCount> lastTexts_;
+  std::array<LastText, kTextFieldCount> lastTexts_;
   std::vector<Slot> slots_;  // open addressing, at most three quarters of them used
   std::vector<LongText> longTexts_;
   std::size_t used_ = 0;

@@ -2,6 +2,7 @@
 
 #include "core/ansi_text.h"
 #include "log/data_packet.h"
+#include "log/save_file_writer.h"
 #include "log/text_table_file.h"
 
 #include <QDir>
@@ -21,7 +22,7 @@ QString placeOf(const QString& fullName, std::uint64_t offset) {
   std::uint64_t line = 1;
   std::uint64_t lineStart = 0;
   if (file.open(QIODevice::ReadOnly)) {
-    std::string buffer(1024 * 1024, '\0');
+    std::string buffer(64 * 1024, '\0');
     for (std::uint64_t at = 0; at < offset;) {
       const qint64 got = file.read(buffer.data(), static_cast<qint64>(std::min<std::uint64_t>(buffer.size(), offset - at)));
       if (got <= 0) {
@@ -73,19 +74,19 @@ TableFileOutcome saveTableToFile(const ReadingTable& table, const QString& fullN
                                  const FileProgress& progress) {
   const TableFileFormat format = formatForFileName(fullName);
   QSaveFile file(fullName);
-  bool saved = file.open(QIODevice::WriteOnly);
+  bool saved = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+  QString writeError;
   if (saved) {
-    ChunkedOutput out([&file](std::string_view bytes) {
-      const auto size = static_cast<qint64>(bytes.size());
-      return file.write(bytes.data(), size) == size;
-    });
+    SaveFileWriter writer(file);
+    ChunkedOutput out([&writer](std::string_view bytes) { return writer.write(bytes); });
     if (format == TableFileFormat::Text) {
       writeTextTable(table, timeFormat, out, progress);
     } else {
       writeDataPacket(table, out, progress);
     }
     // Without commit the temporary file is removed and the previous file stays as it was.
-    saved = out.finish() && file.commit();
+    saved = out.finish() && writer.finish() && file.commit();
+    writeError = writer.errorString();
   }
   if (saved) {
     return {true, QStringLiteral("Save table to specified file: ") + fullName + QStringLiteral(" Scuss!")};
@@ -93,7 +94,7 @@ TableFileOutcome saveTableToFile(const ReadingTable& table, const QString& fullN
   if (format == TableFileFormat::Text) {
     return {false, QStringLiteral("Could not save table to specified file: ") + fullName};
   }
-  return {false, QStringLiteral("Cannot create file \"%1\". %2").arg(fullName, file.errorString())};
+  return {false, QStringLiteral("Cannot create file \"%1\". %2").arg(fullName, writeError.isEmpty() ? file.errorString() : writeError)};
 }
 
 TableFileOutcome loadTableFromFile(const QString& fullName, ReadingTable& table, const TimeOfDayFormat& timeFormat,

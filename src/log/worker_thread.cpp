@@ -23,9 +23,11 @@ void WorkerThread::post(std::function<void()> job) {
   changed_.notify_all();
 }
 
-void WorkerThread::wait() {
+void WorkerThread::wait() { waitUntilAtMost(0); }
+
+void WorkerThread::waitUntilAtMost(std::size_t jobs) {
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [this] { return jobs_.empty() && !running_; });
+  changed_.wait(lock, [this, jobs] { return jobs_.size() + (running_ ? 1 : 0) <= jobs; });
 }
 
 void WorkerThread::run() {

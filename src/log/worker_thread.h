@@ -7,6 +7,7 @@
 // small file costs no thread at all.
 
 #include <condition_variable>
+#include <cstddef>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -26,6 +27,9 @@ public:
   void post(std::function<void()> job);
   // Returns once every job handed over has run; what the jobs wrote is then visible here.
   void wait();
+  // Returns once at most `jobs` of the jobs handed over are still to run or running; the others
+  // (the oldest) have run.
+  void waitUntilAtMost(std::size_t jobs);
 
 private:
   void run();

@@ -144,12 +144,13 @@ private slots:
     QCOMPARE(pointsOf(chart), (QList<QPointF>{{6, 8}}));
     QTRY_COMPARE(drawnPoints(chart), (QList<QPointF>{{6, 8}}));
 
-    // A packet load replaces the points with the new rows; Clear All empties them.
+    // A packet load replaces the points with the rows it shows; Clear All empties them.
     ReadingTable packet;
     packet.appendStored(reading(10, "10"), qm::log::kRowAdded);
     packet.appendStored(reading(11, "11"), qm::log::kRowAdded | qm::log::kRowDeleted);
+    packet.appendStored(reading(12, "12"), qm::log::kRowAdded);
     table.replaceWith(std::move(packet));
-    QCOMPARE(pointsOf(chart), (QList<QPointF>{{10, 10}}));
+    QCOMPARE(pointsOf(chart), (QList<QPointF>{{10, 10}, {12, 12}}));
     table.clear();
     QCOMPARE(pointsOf(chart), QList<QPointF>());
   }
