@@ -3,6 +3,7 @@
 #include "app/table_file_commands.h"
 #include "app/test_record_dialog.h"
 #include "core/ansi_text.h"
+#include "core/decades.h"
 
 #include <QChart>
 #include <QChartView>
@@ -290,11 +291,9 @@ void AnalysisWindow::showCurve(const analysis::TestRun* run) {
     point.setY(point.y() / factor);
   }
   curve_->replace(points);
-  const double low = points.isEmpty() ? 0.1 : std::pow(10.0, std::floor(std::log10(smallest / factor)));
-  double high = points.isEmpty() ? 10.0 : std::pow(10.0, std::ceil(std::log10(largest / factor)));
-  if (high <= low) {
-    high = low * 10;
-  }
+  const Decades decades = points.isEmpty() ? Decades{0.1, 10.0} : decadesAround(smallest / factor, largest / factor);
+  const double low = decades.low;
+  const double high = decades.high;
   // A hair below the lowest decade, so that rounding in the axis does not drop that decade's label.
   resistanceAxis_->setRange(low * (1 - 1e-9), high);
   resistanceAxis_->setTitleText(QStringLiteral("Resistance (%1)").arg(unit));

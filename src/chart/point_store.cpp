@@ -7,9 +7,22 @@ namespace {
 
 bool byX(const ChartPoint& a, const ChartPoint& b) { return a.x < b.x; }
 
-QPointF drawn(const ChartPoint& point) { return {static_cast<double>(point.x), static_cast<double>(point.y)}; }
-
 }  // namespace
+
+std::optional<double> plottedValue(const ChartPoint& point, PlottedQuantity quantity) {
+  if (quantity == PlottedQuantity::FixedScaleDigits) {
+    return point.digits;
+  }
+  const std::optional<BaseUnit> unit = baseUnitOf(point.unit);
+  if (!unit) {
+    return quantity == PlottedQuantity::UnknownUnitDigits ? std::optional<double>(point.digits) : std::nullopt;
+  }
+  const double value = static_cast<double>(point.digits) * unit->factor;
+  if (unit->quantity == Quantity::Voltage) {
+    return quantity == PlottedQuantity::Volts ? std::optional(value) : std::nullopt;
+  }
+  return quantity == PlottedQuantity::Ohms && value > 0 ? std::optional(value) : std::nullopt;
+}
 
 void PointStore::append(std::vector<ChartPoint> batch) {
   if (batch.empty()) {
@@ -31,7 +44,7 @@ void PointStore::append(std::vector<ChartPoint> batch) {
 }
 
 void PointStore::removeRow(std::int32_t x, std::uint32_t row) {
-  const auto [from, to] = std::equal_range(points_.begin(), points_.end(), ChartPoint{x, 0, 0}, byX);
+  const auto [from, to] = std::equal_range(points_.begin(), points_.end(), ChartPoint{x, 0, 0, UnitCode::Unknown}, byX);
   const auto found = std::find_if(from, to, [row](const ChartPoint& point) { return point.row == row; });
   if (found != to) {
     points_.erase(found);
@@ -59,13 +72,24 @@ XSpan PointStore::pageSpan(PointRange page, std::size_t pageSize) const {
   return span;
 }
 
-QList<QPointF> PointStore::drawnPoints(PointRange page, XSpan span, int columns) const {
+PlottedQuantity PointStore::measuredQuantity(PointRange page) const {
+  Q_ASSERT(!page.empty());
+  const std::optional<BaseUnit> newest = baseUnitOf(points_[page.last - 1].unit);
+  if (!newest) {
+    return PlottedQuantity::UnknownUnitDigits;
+  }
+  return newest->quantity == Quantity::Voltage ? PlottedQuantity::Volts : PlottedQuantity::Ohms;
+}
+
+QList<QPointF> PointStore::drawnPoints(PointRange page, XSpan span, int columns, PlottedQuantity quantity) const {
   QList<QPointF> out;
   const auto columnCount = static_cast<std::size_t>(std::max(columns, 1));
   if (page.size() <= 2 * columnCount) {
     out.reserve(static_cast<qsizetype>(page.size()));
     for (std::size_t i = page.first; i < page.last; ++i) {
-      out.append(drawn(points_[i]));
+      if (const std::optional<double> y = plottedValue(points_[i], quantity)) {
+        out.append({static_cast<double>(points_[i].x), *y});
+      }
     }
     return out;
   }
@@ -80,19 +104,32 @@ QList<QPointF> PointStore::drawnPoints(PointRange page, XSpan span, int columns)
   std::size_t i = page.first;
   while (i < page.last) {
     const std::size_t column = columnOf(points_[i]);
-    std::size_t lowest = i;
-    std::size_t highest = i;
-    for (++i; i < page.last && columnOf(points_[i]) == column; ++i) {
-      if (points_[i].y < points_[lowest].y) {
-        lowest = i;
+    std::optional<std::size_t> lowest;
+    std::optional<std::size_t> highest;
+    double lowestY = 0;
+    double highestY = 0;
+    for (; i < page.last && columnOf(points_[i]) == column; ++i) {
+      const std::optional<double> y = plottedValue(points_[i], quantity);
+      if (!y) {
+        continue;
       }
-      if (points_[i].y > points_[highest].y) {
+      if (!lowest || *y < lowestY) {
+        lowest = i;
+        lowestY = *y;
+      }
+      if (!highest || *y > highestY) {
         highest = i;
+        highestY = *y;
       }
     }
-    out.append(drawn(points_[std::min(lowest, highest)]));
-    if (lowest != highest) {
-      out.append(drawn(points_[std::max(lowest, highest)]));
+    if (!lowest) {
+      continue;
+    }
+    const QPointF low(static_cast<double>(points_[*lowest].x), lowestY);
+    const QPointF high(static_cast<double>(points_[*highest].x), highestY);
+    out.append(*lowest <= *highest ? low : high);
+    if (*lowest != *highest) {
+      out.append(*lowest <= *highest ? high : low);
     }
   }
   return out;

@@ -22,6 +22,17 @@ TableFeed::Reading TableFeed::readText(std::uint32_t id) {
   return readings_[id] = number ? Reading::Number : Reading::NoNumber;
 }
 
+UnitCode TableFeed::unitOf(std::uint32_t id) {
+  if (id == log::kNoTextId) {
+    return UnitCode::Unknown;
+  }
+  std::optional<UnitCode>& unit = units_[id];
+  if (!unit) {
+    unit = unitCodeOf(table_.textOfId(id));
+  }
+  return *unit;
+}
+
 std::optional<ChartPoint> TableFeed::pointOf(std::size_t visibleIndex) {
   const std::vector<ChartPoint> points = pointsOf(visibleIndex, 1);
   return points.empty() ? std::nullopt : std::optional<ChartPoint>(points.front());
@@ -33,8 +44,10 @@ std::vector<ChartPoint> TableFeed::pointsOf(std::size_t first, std::size_t count
   batch.reserve(count);
   readings_.resize(table_.textIdCount(), Reading::NotRead);
   numbers_.resize(table_.textIdCount());
+  units_.resize(table_.textIdCount());
   std::size_t left = count;
   constexpr auto kValue = static_cast<std::size_t>(log::TextField::Value);
+  constexpr auto kUnit = static_cast<std::size_t>(log::TextField::Unit);
   table_.forEachStoredSpan(table_.storedIndexOf(first), [&](const log::StoredRowSpan& span) {
     for (std::size_t i = 0; i < span.size() && left > 0; ++i) {
       if (span.isDeleted(i)) {
@@ -48,7 +61,8 @@ std::vector<ChartPoint> TableFeed::pointsOf(std::size_t first, std::size_t count
       }
       const Reading reading = readings_[id] == Reading::NotRead ? readText(id) : readings_[id];
       if (reading == Reading::Number) {
-        batch.push_back(ChartPoint{*no, numbers_[id], static_cast<std::uint32_t>(span.first() + i)});
+        batch.push_back(
+            ChartPoint{*no, numbers_[id], static_cast<std::uint32_t>(span.first() + i), unitOf(span.textId(kUnit, i))});
       }
     }
   });
@@ -74,6 +88,7 @@ void TableFeed::reload() {
   // The table's texts were replaced or dropped with its rows.
   readings_.clear();
   numbers_.clear();
+  units_.clear();
   points_.clear();
   points_.append(pointsOf(0, table_.rowCount()));
   emit pointsChanged();

@@ -1,12 +1,13 @@
 #pragma once
 
 // Feeds the trend chart from the reading table: every row whose value is a number becomes a point,
-// X = its record number (No), Y = its value. The points follow the table: rows appended by logging
+// X = its record number (No), with its value's digits and its unit. The points follow the table: rows appended by logging
 // or a text load add their points, a deleted row takes its point away, and a wholesale change of
 // the table (Clear All, New, a packet load) rebuilds them from what the table then holds.
 //
 // Ten million rows are turned into points in one pass over the table's columns, at memory speed:
-// a log has a few thousand distinct value texts, and each is read as a number once.
+// a log has a few thousand distinct value texts, and each is read as a number once; a handful of
+// unit texts, each looked up once.
 
 #include "chart/point_store.h"
 #include "log/reading_table.h"
@@ -45,8 +46,11 @@ private:
   // By value text id: the number, and whether it was read yet and is one. Valid until a reset.
   enum class Reading : std::uint8_t { NotRead, Number, NoNumber };
   Reading readText(std::uint32_t id);
+  UnitCode unitOf(std::uint32_t id);
   std::vector<float> numbers_;
   std::vector<Reading> readings_;
+  // By unit text id; none until read.
+  std::vector<std::optional<UnitCode>> units_;
 };
 
 }  // namespace qm::chart

@@ -10,64 +10,26 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QGraphicsLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QLogValueAxis>
 #include <QMessageBox>
 #include <QPainter>
-#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
 #include <algorithm>
-#include <array>
 
 namespace qm::chart {
 namespace {
-
-const QColor kSilver(192, 192, 192);
-
-// The value axis keeps this fixed range whatever the points are.
-constexpr double kValueAxisLimit = 11000.0;
 
 // Stand-in for the facility's sample fill, shown while the chart has no readings: one point a
 // little above the middle of the scale lets each series show its colours.
 const QPointF kSamplePoint(0.0, 5500.0);
 
 constexpr int kRedrawIntervalMs = 40;
-
-// Enlarging first brings a window taller than this down to kShortenedWindowHeight.
-constexpr int kTallestWindowHeight = 600;
-constexpr int kShortenedWindowHeight = 564;
-// The enlarged chart, in the window's client area: below the row of buttons at the top, leaving
-// this much of the window's outer width and height uncovered.
-constexpr QPoint kEnlargedTopLeft(2, 30);
-constexpr int kEnlargedWidthMargin = 12;
-constexpr int kEnlargedHeightMargin = 90;
-
-// The enlarge and restore icons: a frame with four arrows pointing out of it, or into it.
-QPixmap placementGlyph(bool enlarge) {
-  QPixmap pixmap(25, 25);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setPen(QPen(QColor(0, 64, 160), 1.5));
-  painter.drawRect(QRectF(7.5, 7.5, 10, 10));
-  const QPointF centre(12.5, 12.5);
-  for (const QPointF direction : {QPointF(-1, -1), QPointF(1, -1), QPointF(1, 1), QPointF(-1, 1)}) {
-    const QPointF corner = centre + direction * 10.5;
-    const QPointF inner = centre + direction * 6.0;
-    const QPointF tip = enlarge ? corner : inner;
-    painter.drawLine(enlarge ? inner : corner, tip);
-    // The arrowhead's two strokes run back from the tip along the edges.
-    const double back = enlarge ? -4.0 : 4.0;
-    painter.drawLine(tip, tip + QPointF(direction.x() * back, 0));
-    painter.drawLine(tip, tip + QPointF(0, direction.y() * back));
-  }
-  return pixmap;
-}
 
 }  // namespace
 
@@ -80,7 +42,7 @@ TrendChartView::TrendChartView(QWidget* parent)
   setFrameStyle(QFrame::Panel | QFrame::Sunken);
   setAutoFillBackground(true);
   QPalette silver = palette();
-  silver.setColor(QPalette::Window, kSilver);
+  silver.setColor(QPalette::Window, kChartSilver);
   setPalette(silver);
 
   prompts_.information = [this](const QString& text) {
@@ -109,13 +71,13 @@ void TrendChartView::buildChart() {
   chart_->setBackgroundRoundness(0);
   QLinearGradient background(0, 0, 0, 1);
   background.setCoordinateMode(QGradient::ObjectBoundingMode);
-  background.setColorAt(0, kSilver);
+  background.setColorAt(0, kChartSilver);
   background.setColorAt(1, Qt::white);
   chart_->setBackgroundBrush(background);
-  chart_->setBackgroundPen(QPen(kSilver));
+  chart_->setBackgroundPen(QPen(kChartSilver));
   chart_->setPlotAreaBackgroundVisible(true);
   chart_->setPlotAreaBackgroundBrush(Qt::white);
-  chart_->setPlotAreaBackgroundPen(QPen(kSilver));
+  chart_->setPlotAreaBackgroundPen(QPen(kChartSilver));
   // The toolbar sits in the band above the plot that the (blank) title leaves free.
   chart_->layout()->setContentsMargins(0, 0, 0, 0);
   chart_->setMargins(QMargins(2, 22, 6, 2));
@@ -139,20 +101,26 @@ void TrendChartView::buildChart() {
 
   QFont axisFont = font();
   axisFont.setPixelSize(9);
-  auto* valueAxis = new QValueAxis;
-  valueAxis->setRange(-kValueAxisLimit, kValueAxisLimit);
-  valueAxis->setMinorTickCount(4);
-  valueAxis->setLabelFormat(QStringLiteral("%.0f"));
-  valueAxis->setLabelsFont(axisFont);
-  valueAxis->setMinorGridLinePen(QPen(QColor(236, 236, 236)));
+  const QPen minorGrid(QColor(236, 236, 236));
+  linearAxis_ = new QValueAxis;
+  linearAxis_->setMinorTickCount(4);
+  linearAxis_->setLabelsFont(axisFont);
+  linearAxis_->setTitleFont(axisFont);
+  linearAxis_->setMinorGridLinePen(minorGrid);
+  logAxis_ = new QLogValueAxis(chart_);
+  logAxis_->setBase(10);
+  logAxis_->setMinorTickCount(8);
+  logAxis_->setLabelsFont(axisFont);
+  logAxis_->setTitleFont(axisFont);
+  logAxis_->setMinorGridLinePen(minorGrid);
   bottomAxis_ = new QValueAxis;
   bottomAxis_->setLabelFormat(QStringLiteral("%g"));
   bottomAxis_->setLabelsFont(axisFont);
-  chart_->addAxis(valueAxis, Qt::AlignLeft);
+  chart_->addAxis(linearAxis_, Qt::AlignLeft);
   chart_->addAxis(bottomAxis_, Qt::AlignBottom);
   for (QAbstractSeries* series : chart_->series()) {
     series->attachAxis(bottomAxis_);
-    series->attachAxis(valueAxis);
+    series->attachAxis(linearAxis_);
   }
 
   chartView_ = new QChartView(chart_, this);
@@ -165,119 +133,6 @@ void TrendChartView::buildChart() {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(chartView_);
-}
-
-void TrendChartView::buildToolbar() {
-  // The bevel is drawn under the check box it frames.
-  auto* bevel = new QFrame(this);
-  bevel->setObjectName(QStringLiteral("Bevel1"));
-  bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
-  bevel->setGeometry(2, 2, 40, 20);
-
-  fillBox_ = new QCheckBox(QStringLiteral("Fill"), this);
-  fillBox_->setObjectName(QStringLiteral("BtFill"));
-  fillBox_->setGeometry(1, 5, 36, 17);
-  fillBox_->setToolTip(QStringLiteral("Graphic Fill"));
-  fillBox_->setChecked(true);
-  connect(fillBox_, &QCheckBox::toggled, this, &TrendChartView::switchFill);
-
-  pageSizeBox_ = new QLineEdit(QString::number(ChartPager::kStartPageSize), this);
-  pageSizeBox_->setObjectName(QStringLiteral("Maxrecord"));
-  pageSizeBox_->setGeometry(48, 3, 41, 21);
-  QPalette silverBase = pageSizeBox_->palette();
-  silverBase.setColor(QPalette::Base, kSilver);
-  pageSizeBox_->setPalette(silverBase);
-  pageSizeBox_->installEventFilter(this);
-  connect(pageSizeBox_, &QLineEdit::textChanged, this, &TrendChartView::pageSizeTextChanged);
-
-  struct IconButton {
-    const char* name;
-    QRect geometry;
-    const char* hint;
-    QStyle::StandardPixmap icon;
-    QToolButton** control;
-    void (TrendChartView::*command)();
-  };
-  QToolButton* saveButton = nullptr;
-  QToolButton* newButton = nullptr;
-  const std::array<IconButton, 6> iconButtons = {{
-      {"BtSave", {93, 3, 35, 21}, "Save  Active Graphic", QStyle::SP_DialogSaveButton, &saveButton,
-       &TrendChartView::savePageSnapshot},
-      {"BtNew", {127, 3, 35, 21}, "Delete Graphic", QStyle::SP_DialogDiscardButton, &newButton,
-       &TrendChartView::clearChart},
-      {"BtFirst", {163, 3, 25, 21}, "First", QStyle::SP_MediaSkipBackward, &firstPageButton_, &TrendChartView::goToFirstPage},
-      {"BTPrevious", {187, 3, 25, 21}, "Previous", QStyle::SP_MediaSeekBackward, &previousPageButton_,
-       &TrendChartView::goToPreviousPage},
-      {"BtNext", {235, 3, 25, 21}, "Next", QStyle::SP_MediaSeekForward, &nextPageButton_, &TrendChartView::goToNextPage},
-      {"BTlast", {263, 3, 25, 21}, "last", QStyle::SP_MediaSkipForward, &lastPageButton_, &TrendChartView::goToLastPage},
-  }};
-  for (const IconButton& entry : iconButtons) {
-    auto* button = new QToolButton(this);
-    button->setObjectName(QLatin1String(entry.name));
-    button->setGeometry(entry.geometry);
-    button->setToolTip(QLatin1String(entry.hint));
-    button->setIcon(style()->standardIcon(entry.icon));
-    button->setIconSize(QSize(14, 14));
-    connect(button, &QToolButton::clicked, this, entry.command);
-    *entry.control = button;
-  }
-
-  // Not a command: the page number, shown as a button between the navigation buttons.
-  pageNumberButton_ = new QToolButton(this);
-  pageNumberButton_->setObjectName(QStringLiteral("Bt10"));
-  pageNumberButton_->setGeometry(211, 3, 25, 21);
-  pageNumberButton_->setText(pager_.caption());
-  pageNumberButton_->setToolTip(QStringLiteral("Page No."));
-  QPalette blueText = pageNumberButton_->palette();
-  blueText.setColor(QPalette::ButtonText, Qt::blue);
-  pageNumberButton_->setPalette(blueText);
-
-  struct PlacementIcon {
-    const char* name;
-    int top;
-    const char* hint;
-    bool enlarge;
-    QLabel** control;
-  };
-  for (const PlacementIcon& entry : {PlacementIcon{"TbFd", 3, "Graphic Enlarge", true, &enlargeIcon_},
-                                    PlacementIcon{"TbSx", 4, "Graphic Restore", false, &restoreIcon_}}) {
-    auto* icon = new QLabel(this);
-    icon->setObjectName(QLatin1String(entry.name));
-    icon->setGeometry(288, entry.top, 25, 25);
-    icon->setToolTip(QLatin1String(entry.hint));
-    icon->setPixmap(placementGlyph(entry.enlarge));
-    icon->setVisible(entry.enlarge);
-    icon->installEventFilter(this);
-    *entry.control = icon;
-  }
-
-  // Every toolbar control shows an arrow, unlike the cross-hair over the plot.
-  for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-    if (child != chartView_) {
-      child->setCursor(Qt::ArrowCursor);
-    }
-  }
-}
-
-bool TrendChartView::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == pageSizeBox_ && event->type() == QEvent::KeyPress) {
-    const auto* key = static_cast<QKeyEvent*>(event);
-    // Keys that type no character (arrows, Delete, Tab) keep their ordinary meaning.
-    const bool typesCharacter = !key->text().isEmpty() && key->key() != Qt::Key_Delete &&
-                                key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab;
-    return typesCharacter && !acceptsTypedCharacter(key->text().front().unicode());
-  }
-  if ((watched == enlargeIcon_ || watched == restoreIcon_) && event->type() == QEvent::MouseButtonRelease &&
-      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-    restoreOrEnlarge();
-    return true;
-  }
-  return QFrame::eventFilter(watched, event);
-}
-
-void TrendChartView::resizeEvent(QResizeEvent* event) {
-  QFrame::resizeEvent(event);
-  scheduleRedraw();
 }
 
 void TrendChartView::followTable(const log::ReadingTable& table, std::string decimalSeparator) {
@@ -377,50 +232,53 @@ void TrendChartView::redraw() {
   const PointRange page = pager_.pageRange(pagedPointCount());
   QList<QPointF> shown;
   XSpan span{kSamplePoint.x() - 1.0, kSamplePoint.x() + 1.0};
+  // The sample point, and a page the readings have not reached, stand on the fixed scale.
+  PlottedQuantity quantity = PlottedQuantity::FixedScaleDigits;
   if (points_.empty()) {
     if (!page.empty()) {
       shown.append(kSamplePoint);
     }
   } else {
     span = points_.pageSpan(page, pager_.pageSize());
-    shown = points_.drawnPoints(page, span, width());
+    if (!fixedScaleBox_->isChecked() && !page.empty()) {
+      quantity = points_.measuredQuantity(page);
+    }
+    shown = points_.drawnPoints(page, span, width(), quantity);
   }
+  showValueAxis(valueAxisFor(quantity, shown));
   areaPoints_->replace(shown);
   linePoints_->replace(shown);
   bottomAxis_->setRange(span.low, span.high);
   bottomAxis_->applyNiceNumbers();
 }
 
-bool TrendChartView::isEnlarged() const { return !restoreIcon_->isHidden(); }
-
-QWidget* TrendChartView::clientArea() const { return clientArea_ ? clientArea_.data() : parentWidget(); }
-
-void TrendChartView::setClientArea(QWidget* clientArea) { clientArea_ = clientArea; }
-
-void TrendChartView::restoreOrEnlarge() {
-  QWidget* mainWindow = window();
-  const int outerHeight = mainWindow->frameGeometry().height();
-  if (outerHeight > kTallestWindowHeight) {
-    mainWindow->resize(mainWindow->width(), mainWindow->height() - (outerHeight - kShortenedWindowHeight));
+void TrendChartView::showValueAxis(const ValueAxisPlan& plan) {
+  QAbstractAxis* wanted = plan.logarithmic ? static_cast<QAbstractAxis*>(logAxis_) : linearAxis_;
+  if (!chart_->axes(Qt::Vertical).contains(wanted)) {
+    QAbstractAxis* current = plan.logarithmic ? static_cast<QAbstractAxis*>(linearAxis_) : logAxis_;
+    // Points of the old axis may not fit the new one (a logarithmic axis holds nothing at or below 0).
+    areaPoints_->clear();
+    linePoints_->clear();
+    chart_->removeAxis(current);
+    current->setParent(chart_);
+    chart_->addAxis(wanted, Qt::AlignLeft);
+    for (QAbstractSeries* series : chart_->series()) {
+      series->attachAxis(wanted);
+    }
   }
-  // Decided by the icon shown rather than by where the chart's top edge lies in the client area:
-  // scrolling the window while the chart is enlarged moves that edge, and must not make the next
-  // click enlarge again over the remembered place.
-  if (isEnlarged()) {
-    restoreIcon_->hide();
-    enlargeIcon_->show();
-    setGeometry(normalBounds_);
+  wanted->setTitleText(plan.title);
+  wanted->setTitleVisible(!plan.title.isEmpty());
+  if (plan.logarithmic) {
+    logAxis_->setLabelFormat(plan.labelFormat);
+    // A hair below the lowest decade, so that rounding in the axis does not drop that decade's label.
+    logAxis_->setRange(plan.low * (1 - 1e-9), plan.high);
     return;
   }
-  enlargeIcon_->hide();
-  restoreIcon_->show();
-  // Remembered where the chart sits among its neighbours, so it returns there however the window
-  // was scrolled meanwhile.
-  normalBounds_ = geometry();
-  const QSize outer = mainWindow->frameGeometry().size();
-  const QPoint topLeft = parentWidget()->mapFrom(clientArea(), kEnlargedTopLeft);
-  setGeometry(QRect(topLeft, QSize(outer.width() - kEnlargedWidthMargin, outer.height() - kEnlargedHeightMargin)));
-  raise();
+  linearAxis_->setLabelFormat(plan.labelFormat);
+  linearAxis_->setRange(plan.low, plan.high);
+  if (plan.roundEnds) {
+    linearAxis_->applyNiceNumbers();
+  }
 }
 
 QImage TrendChartView::picture() {

@@ -8,9 +8,14 @@
 // The series show the readings of the table the chart follows, one page at a time. The points
 // live in a PointStore; the series are handed only the current page, reduced to what the chart's
 // pixels can show, so a page of ten million readings draws as quickly as a page of a hundred.
+//
+// A page plots its readings in volts or ohms on an axis fitted to them (see ValueAxisPlan); the
+// "Fixed scale" box at the chart's top right, above the plot, brings back the chart's old axis, -11000 to 11000,
+// which plots the digits the meter showed whatever their unit.
 
 #include "chart/chart_pager.h"
 #include "chart/point_store.h"
+#include "chart/value_axis_plan.h"
 
 #include <QDateTime>
 #include <QFrame>
@@ -28,6 +33,7 @@ class QChartView;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QLogValueAxis;
 class QToolButton;
 class QValueAxis;
 class QXYSeries;
@@ -40,6 +46,9 @@ class ReadingTable;
 namespace qm::chart {
 
 class TableFeed;
+
+// The chart panel's silver: its background, frame and the page-size box.
+inline const QColor kChartSilver(192, 192, 192);
 
 class TrendChartView : public QFrame {
   Q_OBJECT
@@ -122,7 +131,8 @@ signals:
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
-  // A page is reduced to the chart's width in pixels: a new width draws it anew.
+  // A page is reduced to the chart's width in pixels: a new width draws it anew. The "Fixed
+  // scale" box follows the right edge.
   void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -131,6 +141,7 @@ private:
   void showNavigation();
   void applyPageSize(std::size_t pointsPerPage);
   void redraw();
+  void showValueAxis(const ValueAxisPlan& plan);
   void scheduleRedraw();
   void writeSnapshot(const QString& fileName);
   QWidget* clientArea() const;
@@ -153,7 +164,11 @@ private:
   QXYSeries* areaPoints_ = nullptr;
   QXYSeries* linePoints_ = nullptr;
   QValueAxis* bottomAxis_ = nullptr;
+  // The value axis in use is in the chart; the other waits, owned by the chart object.
+  QValueAxis* linearAxis_ = nullptr;
+  QLogValueAxis* logAxis_ = nullptr;
   QCheckBox* fillBox_ = nullptr;
+  QCheckBox* fixedScaleBox_ = nullptr;
   QLineEdit* pageSizeBox_ = nullptr;
   QToolButton* firstPageButton_ = nullptr;
   QToolButton* previousPageButton_ = nullptr;

@@ -7,21 +7,34 @@
 
 namespace qm {
 
-std::optional<BaseUnit> baseUnitOf(std::string_view unitText) {
+UnitCode unitCodeOf(std::string_view unitText) {
   if (unitText == unit::kVolt) {
-    return BaseUnit{Quantity::Voltage, 1.0};
+    return UnitCode::Volt;
   }
   if (unitText == unit::kOhm) {
-    return BaseUnit{Quantity::Resistance, 1.0};
+    return UnitCode::Ohm;
   }
   if (unitText == unit::kMegaOhm) {
-    return BaseUnit{Quantity::Resistance, 1e6};
+    return UnitCode::MegaOhm;
   }
   if (unitText == unit::kGigaOhm) {
-    return BaseUnit{Quantity::Resistance, 1e9};
+    return UnitCode::GigaOhm;
+  }
+  return UnitCode::Unknown;
+}
+
+std::optional<BaseUnit> baseUnitOf(UnitCode unit) {
+  switch (unit) {
+    case UnitCode::Volt: return BaseUnit{Quantity::Voltage, 1.0};
+    case UnitCode::Ohm: return BaseUnit{Quantity::Resistance, 1.0};
+    case UnitCode::MegaOhm: return BaseUnit{Quantity::Resistance, 1e6};
+    case UnitCode::GigaOhm: return BaseUnit{Quantity::Resistance, 1e9};
+    case UnitCode::Unknown: break;
   }
   return std::nullopt;
 }
+
+std::optional<BaseUnit> baseUnitOf(std::string_view unitText) { return baseUnitOf(unitCodeOf(unitText)); }
 
 std::optional<double> readingNumber(std::string_view value, std::string_view decimalSeparator) {
   // Rewritten with a '.' for from_chars, which reads the same way in every locale.

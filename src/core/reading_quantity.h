@@ -4,6 +4,7 @@
 // text turned into its base unit (volts or ohms) with the factor that gets there. The chart and
 // the insulation analysis both read rows this way.
 
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -16,8 +17,13 @@ struct BaseUnit {
   double factor;  // value in this unit x factor = value in V or Ω
 };
 
+// The units the meter shows, in a byte: the chart keeps one with each of its millions of points.
+enum class UnitCode : std::uint8_t { Unknown, Volt, Ohm, MegaOhm, GigaOhm };
+
 // "V", "Ω", "MΩ" and "GΩ" as the table stores them (code page 936). Any other text, the empty
 // one included, measures nothing known.
+UnitCode unitCodeOf(std::string_view unit);
+std::optional<BaseUnit> baseUnitOf(UnitCode unit);
 std::optional<BaseUnit> baseUnitOf(std::string_view unit);
 
 // A logged value text as a number: an optional sign, then digits with at most one decimal

@@ -13,6 +13,7 @@
 using qm::chart::ChartPager;
 using qm::chart::ChartPoint;
 using qm::chart::NavigationButtons;
+using qm::chart::PlottedQuantity;
 using qm::chart::PointRange;
 using qm::chart::PointStore;
 
@@ -201,12 +202,12 @@ private slots:
     for (int i = 0; i < kPoints; ++i) {
       batch.push_back({i, static_cast<float>(i % 7), static_cast<std::uint32_t>(i)});
     }
-    batch[500'000].y = 9000;
-    batch[500'001].y = -9000;
+    batch[500'000].digits = 9000;
+    batch[500'001].digits = -9000;
     store.append(std::move(batch));
     const PointRange all{0, store.size()};
     const qm::chart::XSpan span = store.pageSpan(all, 0);
-    const QList<QPointF> drawn = store.drawnPoints(all, span, 200);
+    const QList<QPointF> drawn = store.drawnPoints(all, span, 200, PlottedQuantity::FixedScaleDigits);
 
     QVERIFY(drawn.size() <= 400);
     const auto [lowest, highest] = std::minmax_element(
@@ -218,7 +219,7 @@ private slots:
                            [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); }));
 
     // Few points are drawn as they are.
-    const QList<QPointF> page = store.drawnPoints({10, 20}, store.pageSpan({10, 20}, 100), 200);
+    const QList<QPointF> page = store.drawnPoints({10, 20}, store.pageSpan({10, 20}, 100), 200, PlottedQuantity::FixedScaleDigits);
     QCOMPARE(page.size(), 10);
     QCOMPARE(page.first(), QPointF(10, 3));
   }

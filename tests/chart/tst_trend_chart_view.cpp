@@ -1,110 +1,21 @@
-// The trend chart as the user meets it: fed by a reading table, paged and navigated with its own
-// buttons, typed into, enlarged and restored in a window, and saved as bitmap files.
+// The trend chart as the user meets it: fed by a reading table, drawn on its value axis or on the
+// fixed scale, paged and navigated with its own buttons, typed into, enlarged and restored in a
+// window.
 
-#include "chart/trend_chart_view.h"
-#include "log/reading_table.h"
+#include "chart_fixture.h"
+#include "core/current_reading.h"
 
 #include <QAbstractButton>
-#include <QAreaSeries>
-#include <QChartView>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLineSeries>
-#include <QTemporaryDir>
+#include <QLogValueAxis>
 #include <QValueAxis>
-#include <QtTest>
 
-#include <memory>
+#include <cmath>
 
-using qm::chart::TrendChartView;
+using namespace chart_test;
 using qm::log::ReadingTable;
-using qm::log::RowFields;
-
-namespace {
-
-RowFields reading(std::int32_t no, std::string_view value) {
-  RowFields fields;
-  fields.No = no;
-  fields.Time = 1000 * no;
-  fields.text(qm::log::TextField::Value) = value;
-  return fields;
-}
-
-QList<QPointF> pointsOf(const TrendChartView& chart) {
-  QList<QPointF> points;
-  for (std::size_t i = 0; i < chart.points().size(); ++i) {
-    points.append({static_cast<double>(chart.points().at(i).x), chart.points().at(i).y});
-  }
-  return points;
-}
-
-// What the visible series draws now.
-QList<QPointF> drawnPoints(const TrendChartView& chart) {
-  for (QAbstractSeries* series : chart.findChild<QChartView*>()->chart()->series()) {
-    if (series->isVisible()) {
-      if (auto* area = qobject_cast<QAreaSeries*>(series)) {
-        return area->upperSeries()->points();
-      }
-      return qobject_cast<QLineSeries*>(series)->points();
-    }
-  }
-  return {};
-}
-
-struct BitmapHeader {
-  QByteArray magic;
-  quint32 fileSize = 0;
-  qint32 width = 0;
-  qint32 height = 0;
-};
-
-BitmapHeader readBitmapHeader(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    return {};
-  }
-  const QByteArray bytes = file.read(26);
-  const auto little = [&bytes](int at) { return qFromLittleEndian<quint32>(bytes.constData() + at); };
-  return {bytes.left(2), little(2), static_cast<qint32>(little(18)), static_cast<qint32>(little(22))};
-}
-
-// Sizes a shown window so that its outer frame, which the chart's enlargement reads, has `outer`.
-void setOuterSize(QWidget& window, QSize outer) {
-  window.resize(outer - (window.frameGeometry().size() - window.size()));
-}
-
-// A window around a chart, as the main window holds it, with the chart's messages collected.
-class ChartFixture {
-public:
-  ChartFixture() : window_(std::make_unique<QWidget>()) {
-    window_->resize(619, 548);
-    chart_ = new TrendChartView(window_.get());
-    chart_->setGeometry(18, 300, 361, 209);
-    chart_->setPrompts({[this](const QString& text) { information_.append(text); },
-                       [this](const QString& text) { errors_.append(text); }});
-    chart_->setSnapshotFolder(folder_.path() + QLatin1Char('/'));
-  }
-
-  TrendChartView& chart() { return *chart_; }
-  QWidget& window() { return *window_; }
-  template <typename Widget = QWidget>
-  Widget* control(const char* name) const {
-    return chart_->findChild<Widget*>(QLatin1String(name));
-  }
-  QString folder() const { return folder_.path() + QLatin1Char('/'); }
-  QStringList takeInformation() { return std::exchange(information_, {}); }
-  QStringList takeErrors() { return std::exchange(errors_, {}); }
-
-private:
-  std::unique_ptr<QWidget> window_;
-  TrendChartView* chart_ = nullptr;
-  QTemporaryDir folder_;
-  QStringList information_;
-  QStringList errors_;
-};
-
-}  // namespace
 
 class TestTrendChartView : public QObject {
   Q_OBJECT
@@ -153,6 +64,53 @@ private slots:
     QCOMPARE(pointsOf(chart), (QList<QPointF>{{10, 10}, {12, 12}}));
     table.clear();
     QCOMPARE(pointsOf(chart), QList<QPointF>());
+  }
+
+  // Readings in MΩ and GΩ plot in ohms on decades; the "Fixed scale" box brings back the old axis
+  // and its digits, and taking it off goes back to the readings' own axis.
+  void fixedScaleBoxRestoresTheOldAxis() {
+    ChartFixture fixture;
+    TrendChartView& chart = fixture.chart();
+    ReadingTable table;
+    table.appendAdded(reading(1, "975.6", qm::unit::kMegaOhm));
+    table.appendAdded(reading(2, "1.020", qm::unit::kGigaOhm));
+    chart.followTable(table, ".");
+    auto* box = fixture.control<QCheckBox>("FixedScaleBox");
+    QCOMPARE(box->text(), QStringLiteral("Fixed scale"));
+    QVERIFY(!box->isChecked());
+
+    const auto* decades = qobject_cast<QLogValueAxis*>(valueAxisOf(chart));
+    QVERIFY(decades != nullptr);
+    QCOMPARE(decades->titleText(), QStringLiteral("Ω"));
+    QVERIFY(decades->isTitleVisible());
+    QCOMPARE(qRound(std::log10(decades->min())), 8);
+    QCOMPARE(decades->max(), 1e10);
+    const QList<QPointF> ohms = drawnPoints(chart);
+    QCOMPARE(ohms.size(), 2);
+    QVERIFY(std::abs(ohms[0].y() - 975.6e6) < 100 && std::abs(ohms[1].y() - 1.02e9) < 100);
+
+    box->click();
+    const auto* fixed = qobject_cast<QValueAxis*>(valueAxisOf(chart));
+    QVERIFY(fixed != nullptr);
+    QCOMPARE(chart.findChild<QChartView*>()->chart()->axes(Qt::Vertical).size(), 1);
+    QCOMPARE(fixed->min(), -11000.0);
+    QCOMPARE(fixed->max(), 11000.0);
+    QCOMPARE(fixed->labelFormat(), QStringLiteral("%.0f"));
+    QVERIFY(!fixed->isTitleVisible());
+    QCOMPARE(drawnPoints(chart), (QList<QPointF>{{1, 975.6F}, {2, 1.02F}}));
+
+    box->click();
+    QVERIFY(qobject_cast<QLogValueAxis*>(valueAxisOf(chart)) != nullptr);
+    QCOMPARE(drawnPoints(chart).size(), 2);
+
+    // A page of volts: a linear axis fitted to them, titled with their unit.
+    table.appendAdded(reading(3, "230", qm::unit::kVolt));
+    chart.showPage(1);
+    const auto* volts = qobject_cast<QValueAxis*>(valueAxisOf(chart));
+    QVERIFY(volts != nullptr);
+    QCOMPARE(volts->titleText(), QStringLiteral("V"));
+    QVERIFY(volts->min() < 230 && volts->max() > 230 && volts->max() - volts->min() < 100);
+    QCOMPARE(drawnPoints(chart), (QList<QPointF>{{3, 230}}));
   }
 
   void navigationButtonsShowThePager() {
@@ -268,130 +226,6 @@ private slots:
     QVERIFY(restore->isHidden());
   }
 
-  void pageSnapshotNamesFromTheClock_data() {
-    QTest::addColumn<QDateTime>("at");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("afternoon") << QDateTime(QDate(2024, 12, 24), QTime(15, 30, 59)) << "2412241530page1.bmp";
-    QTest::newRow("23:59 at a month's end") << QDateTime(QDate(2025, 6, 30), QTime(23, 59)) << "2506302359page1.bmp";
-    QTest::newRow("a minute later") << QDateTime(QDate(2025, 7, 1), QTime(0, 0)) << "2507010000page1.bmp";
-    QTest::newRow("new year") << QDateTime(QDate(2000, 1, 1), QTime(0, 0)) << "0001010000page1.bmp";
-  }
-  void pageSnapshotNamesFromTheClock() {
-    QFETCH(QDateTime, at);
-    QFETCH(QString, name);
-    ChartFixture fixture;
-    fixture.chart().setClock([at] { return at; });
-    fixture.control<QAbstractButton>("BtSave")->click();
-    const QString path = QDir::toNativeSeparators(fixture.folder() + name);
-    QCOMPARE(fixture.takeInformation(), QStringList{"graphic has saved on " + path});
-    QCOMPARE(fixture.takeErrors(), QStringList());
-    const BitmapHeader header = readBitmapHeader(path);
-    QCOMPARE(header.magic, QByteArray("BM"));
-    QCOMPARE(header.fileSize, static_cast<quint32>(QFileInfo(path).size()));
-    QCOMPARE(header.width, 361);
-    QCOMPARE(header.height, 209);
-  }
-
-  void snapshotsNameThePageCaption() {
-    ChartFixture fixture;
-    ReadingTable table;
-    for (int no = 1; no <= 150; ++no) {
-      table.appendAdded(reading(no, "1"));
-    }
-    fixture.chart().followTable(table, ".");
-    const QDateTime at(QDate(2024, 12, 24), QTime(15, 30));
-    fixture.chart().setClock([at] { return at; });
-    fixture.chart().savePageSnapshot();
-    fixture.chart().savePageSnapshot();  // the same minute and page: replaced
-    fixture.chart().goToNextPage();
-    fixture.chart().savePageSnapshot();
-    QCOMPARE(QDir(fixture.folder()).entryList(QDir::Files),
-             (QStringList{"2412241530page1.bmp", "2412241530page2.bmp"}));
-  }
-
-  void enlargedChartGivesLargerPictureWithoutToolbar() {
-    ChartFixture fixture;
-    fixture.window().show();
-    QVERIFY(QTest::qWaitForWindowExposed(&fixture.window()));
-    setOuterSize(fixture.window(), {631, 548});
-    QTest::mouseClick(fixture.control("TbFd"), Qt::LeftButton);
-    const QImage picture = fixture.chart().picture();
-    QCOMPARE(picture.size(), QSize(619, 458));
-
-    // The toolbar controls are not part of the picture: hiding them changes nothing in it.
-    for (QWidget* control : fixture.chart().findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-      if (!qobject_cast<QChartView*>(control)) {
-        control->hide();
-      }
-    }
-    QCOMPARE(fixture.chart().picture(), picture);
-  }
-
-  void wholeSnapshot_data() {
-    QTest::addColumn<int>("nextRecordNo");
-    QTest::newRow("logged readings") << 251;
-    QTest::newRow("rows of a text load, which nextRecordNo does not count") << 1;
-    QTest::newRow("fewer points than logged") << 400;
-  }
-  void wholeSnapshot() {
-    QFETCH(int, nextRecordNo);
-    ChartFixture fixture;
-    ReadingTable table;
-    for (int no = 1; no <= 250; ++no) {
-      table.appendAdded(reading(no, "1"));
-    }
-    fixture.chart().followTable(table, ".");
-    fixture.chart().setNextRecordNoSource([nextRecordNo] { return nextRecordNo; });
-    fixture.chart().setClock([] { return QDateTime(QDate(2024, 12, 24), QTime(15, 30)); });
-    fixture.chart().goToLastPage();
-    // While the confirmation shows, the chart still shows what the picture holds.
-    QString confirmation;
-    qsizetype pointsInPicture = 0;
-    fixture.chart().setPrompts({[&](const QString& text) {
-                                  confirmation = text;
-                                  pointsInPicture = drawnPoints(fixture.chart()).size();
-                                },
-                                [](const QString& text) { QFAIL(qPrintable(text)); }});
-
-    fixture.chart().saveWholeSnapshot();
-    const QString path = QDir::toNativeSeparators(fixture.folder() + "2412241530Fullpage.bmp");
-    QCOMPARE(confirmation, "graphic has saved on " + path);
-    QVERIFY(QFileInfo::exists(path));
-    QCOMPARE(pointsInPicture, 250);
-    // Then the box's page size is back, with the page where the whole-chart page left it and the
-    // caption untouched.
-    QCOMPARE(fixture.chart().pageSize(), 100);
-    QCOMPARE(fixture.chart().pager().page(), std::size_t{1});
-    QCOMPARE(fixture.control<QAbstractButton>("Bt10")->text(), QStringLiteral("3"));
-  }
-
-  void wholeSnapshotFailures() {
-    ChartFixture fixture;
-    fixture.chart().setNextRecordNoSource([] { return 1; });
-    fixture.chart().setClock([] { return QDateTime(QDate(2024, 12, 24), QTime(15, 30)); });
-    const QString missing = fixture.folder() + "TestGraph/";
-    fixture.chart().setSnapshotFolder(missing);
-
-    // No folder: the error names it, nothing is confirmed, and the page size comes back.
-    fixture.chart().saveWholeSnapshot();
-    QCOMPARE(fixture.takeInformation(), QStringList());
-    const QStringList errors = fixture.takeErrors();
-    QCOMPARE(errors.size(), 1);
-    QVERIFY2(errors.first().contains(QDir::toNativeSeparators(missing + "2412241530Fullpage.bmp")), qPrintable(errors.first()));
-    QVERIFY2(errors.first().contains("\"" + QDir::toNativeSeparators(fixture.folder() + "TestGraph") + "\" does not exist"),
-             qPrintable(errors.first()));
-    QCOMPARE(fixture.chart().pageSize(), 100);
-    QVERIFY(!QFileInfo::exists(missing));
-
-    // An emptied page-size box: the conversion error, and the whole-chart page size stays.
-    fixture.chart().setSnapshotFolder(fixture.folder());
-    fixture.control<QLineEdit>("Maxrecord")->clear();
-    QCOMPARE(fixture.takeErrors(), QStringList{"'' is not a valid integer value"});
-    fixture.chart().saveWholeSnapshot();
-    QCOMPARE(fixture.takeInformation().size(), 1);
-    QCOMPARE(fixture.takeErrors(), QStringList{"'' is not a valid integer value"});
-    QCOMPARE(fixture.chart().pageSize(), 1);
-  }
 };
 
 QTEST_MAIN(TestTrendChartView)

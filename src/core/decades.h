@@ -1,0 +1,18 @@
+#pragma once
+
+// The whole decades around positive values, as a logarithmic axis shows them: from the power of
+// ten at or below the smallest to the one at or above the largest. The trend chart, the analysis
+// window and the printed insulation report all scale resistances this way.
+
+namespace qm {
+
+struct Decades {
+  double low = 1;
+  double high = 10;
+};
+
+// `smallest` <= `largest`, both above 0; at least one decade. A value within a millionth of a
+// power of ten counts as that power: readings kept as floats sit a hair off the digits they show.
+Decades decadesAround(double smallest, double largest);
+
+}  // namespace qm
