@@ -1,5 +1,6 @@
 #include "app/analysis_window.h"
 
+#include "analysis/curve_axes.h"
 #include "app/table_file_commands.h"
 #include "app/test_record_dialog.h"
 #include "core/ansi_text.h"
@@ -25,7 +26,6 @@
 namespace qm::app {
 namespace {
 
-constexpr std::array<analysis::Milliseconds, 3> kMarks = {30'000, 60'000, 600'000};
 // A curve of more readings than this is thinned out for drawing: the chart is a few hundred
 // pixels wide.
 constexpr std::size_t kMostPointsDrawn = 2000;
@@ -57,18 +57,6 @@ std::pair<double, QString> curveUnit(double largestOhms) {
     return {1e6, QStringLiteral("MΩ")};
   }
   return {1.0, QStringLiteral("Ω")};
-}
-
-// The time axis shows the marks still to come: a minute and a bit, then ten minutes and a bit,
-// then the whole run.
-double timeAxisEnd(analysis::Milliseconds elapsed) {
-  const double seconds = static_cast<double>(elapsed) / 1000.0 * 1.05;
-  for (const double end : {70.0, 660.0}) {
-    if (seconds <= end) {
-      return end;
-    }
-  }
-  return seconds;
 }
 
 }  // namespace
@@ -179,9 +167,9 @@ void AnalysisWindow::buildChart() {
   chart_->addAxis(timeAxis_, Qt::AlignBottom);
   chart_->addAxis(resistanceAxis_, Qt::AlignLeft);
 
-  for (std::size_t i = 0; i < kMarks.size(); ++i) {
+  for (std::size_t i = 0; i < analysis::kCurveMarks.size(); ++i) {
     auto* mark = new QLineSeries(chart_);
-    mark->setObjectName(QStringLiteral("Mark%1s").arg(kMarks[i] / 1000));
+    mark->setObjectName(QStringLiteral("Mark%1s").arg(analysis::kCurveMarks[i] / 1000));
     mark->setPen(QPen(QColor(128, 128, 128), 1, Qt::DashLine));
     // Only the bottom end carries the label, inside the plot above the time axis.
     mark->setPointLabelsVisible(true);
@@ -297,11 +285,11 @@ void AnalysisWindow::showCurve(const analysis::TestRun* run) {
   // A hair below the lowest decade, so that rounding in the axis does not drop that decade's label.
   resistanceAxis_->setRange(low * (1 - 1e-9), high);
   resistanceAxis_->setTitleText(QStringLiteral("Resistance (%1)").arg(unit));
-  const double end = timeAxisEnd(run != nullptr ? run->elapsed : 0);
+  const double end = analysis::curveEndSeconds(run != nullptr ? run->elapsed : 0);
   timeAxis_->setRange(0, end);
-  timeAxis_->setTickInterval(end <= 70 ? 10 : end <= 660 ? 60 : std::pow(10.0, std::floor(std::log10(end / 2))));
-  for (std::size_t i = 0; i < kMarks.size(); ++i) {
-    const double seconds = static_cast<double>(kMarks[i]) / 1000.0;
+  timeAxis_->setTickInterval(analysis::curveTickSeconds(end));
+  for (std::size_t i = 0; i < analysis::kCurveMarks.size(); ++i) {
+    const double seconds = static_cast<double>(analysis::kCurveMarks[i]) / 1000.0;
     marks_[i]->replace({{seconds, low}, {seconds, high}});
     marks_[i]->setPointConfiguration(1, QXYSeries::PointConfiguration::LabelVisibility, false);
   }
