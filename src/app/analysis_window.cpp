@@ -5,10 +5,13 @@
 #include "app/test_record_dialog.h"
 #include "core/ansi_text.h"
 #include "core/decades.h"
+#include "reports/insulation_report.h"
+#include "reports/report_export.h"
 
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -72,7 +75,11 @@ AnalysisWindow::AnalysisWindow(const log::ReadingTable& table, TableFileCommands
       verdict_(named(new QLabel(this), "Verdict")),
       reasons_(named(new QLabel(this), "Reasons")),
       runRecordDialog_([](TestRecordDialog& dialog) { return dialog.exec() == QDialog::Accepted; }),
-      showProblem_([this](const QString& text) { QMessageBox::warning(this, QStringLiteral("Test Record"), text); }) {
+      showProblem_([this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); }),
+      askReportFile_([this] {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Save Insulation Test Report"), QString(),
+                                            QStringLiteral("PDF files (*.pdf)"));
+      }) {
   setObjectName(QStringLiteral("InsulationAnalysis"));
   setWindowTitle(QStringLiteral("Insulation Test Analysis"));
 
@@ -80,12 +87,14 @@ AnalysisWindow::AnalysisWindow(const log::ReadingTable& table, TableFileCommands
                             QStringLiteral("Random-wound or under 1 kV (at least 5 MΩ)")});
   darChoice_->addItems({QStringLiteral("DAR = R60/R30"), QStringLiteral("DAR = R60/R15")});
   auto* recordButton = named(new QPushButton(QStringLiteral("Test Record..."), this), "TestRecordButton");
+  auto* reportButton = named(new QPushButton(QStringLiteral("Save Report..."), this), "SaveReportButton");
   auto* choices = new QHBoxLayout;
   choices->addWidget(new QLabel(QStringLiteral("Run:"), this));
   choices->addWidget(runList_, 1);
   choices->addWidget(windingChoice_);
   choices->addWidget(darChoice_);
   choices->addWidget(recordButton);
+  choices->addWidget(reportButton);
 
   buildChart();
   auto* view = named(new QChartView(chart_, this), "ResistanceCurve");
@@ -140,6 +149,7 @@ AnalysisWindow::AnalysisWindow(const log::ReadingTable& table, TableFileCommands
     showRun();
   });
   connect(recordButton, &QPushButton::clicked, this, &AnalysisWindow::editTestRecord);
+  connect(reportButton, &QPushButton::clicked, this, &AnalysisWindow::saveReport);
   connect(&tableFiles, &TableFileCommands::tableOpened, this, [this](const QString& fileName) {
     reportProblem(records_.tableOpened(fileName));
     showRecordSummary();
@@ -303,6 +313,24 @@ void AnalysisWindow::editTestRecord() {
   reportProblem(records_.setRecord(dialog.record()));
   showRecordSummary();
   showRun();
+}
+
+void AnalysisWindow::saveReport() {
+  if (tracker_.runs().empty()) {
+    showProblem_(QStringLiteral("The table holds no insulation test run to report."));
+    return;
+  }
+  QString fileName = askReportFile_();
+  if (fileName.isEmpty()) {
+    return;
+  }
+  if (!fileName.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
+    fileName += QStringLiteral(".pdf");
+  }
+  reports::InsulationReportOptions options;
+  options.settings = settings_;
+  const reports::InsulationReport report(tracker_.runs(), records_.record(), std::move(options));
+  reportProblem(reports::savePdf(report, reports::InsulationReport::title(), fileName).message);
 }
 
 void AnalysisWindow::showRecordSummary() {
