@@ -126,6 +126,7 @@ InsulationReport::InsulationReport(std::vector<analysis::TestRun> runs, analysis
       printDate_(options.printDate.isEmpty() ? todayInShortDateFormat() : std::move(options.printDate)),
       timeFormat_(options.timeFormat ? std::move(*options.timeFormat) : log::TimeOfDayFormat::systemLongTime()),
       settings_(options.settings) {
+  Q_ASSERT(!runs_.empty());
   indices_.reserve(runs_.size());
   for (const analysis::TestRun& run : runs_) {
     indices_.push_back(analysis::analyseRun(run, record_.ambientCelsius, record_.insulationClass, settings_));
