@@ -1,13 +1,17 @@
 #include "app/analysis_window.h"
 
+#include "analysis/curve_axes.h"
 #include "app/table_file_commands.h"
 #include "app/test_record_dialog.h"
 #include "core/ansi_text.h"
 #include "core/decades.h"
+#include "reports/insulation_report.h"
+#include "reports/report_export.h"
 
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -25,7 +29,6 @@
 namespace qm::app {
 namespace {
 
-constexpr std::array<analysis::Milliseconds, 3> kMarks = {30'000, 60'000, 600'000};
 // A curve of more readings than this is thinned out for drawing: the chart is a few hundred
 // pixels wide.
 constexpr std::size_t kMostPointsDrawn = 2000;
@@ -59,18 +62,6 @@ std::pair<double, QString> curveUnit(double largestOhms) {
   return {1.0, QStringLiteral("Ω")};
 }
 
-// The time axis shows the marks still to come: a minute and a bit, then ten minutes and a bit,
-// then the whole run.
-double timeAxisEnd(analysis::Milliseconds elapsed) {
-  const double seconds = static_cast<double>(elapsed) / 1000.0 * 1.05;
-  for (const double end : {70.0, 660.0}) {
-    if (seconds <= end) {
-      return end;
-    }
-  }
-  return seconds;
-}
-
 }  // namespace
 
 AnalysisWindow::AnalysisWindow(const log::ReadingTable& table, TableFileCommands& tableFiles,
@@ -84,7 +75,11 @@ AnalysisWindow::AnalysisWindow(const log::ReadingTable& table, TableFileCommands
       verdict_(named(new QLabel(this), "Verdict")),
       reasons_(named(new QLabel(this), "Reasons")),
       runRecordDialog_([](TestRecordDialog& dialog) { return dialog.exec() == QDialog::Accepted; }),
-      showProblem_([this](const QString& text) { QMessageBox::warning(this, QStringLiteral("Test Record"), text); }) {
+      showProblem_([this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); }),
+      askReportFile_([this] {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Save Insulation Test Report"), QString(),
+                                            QStringLiteral("PDF files (*.pdf)"));
+      }) {
   setObjectName(QStringLiteral("InsulationAnalysis"));
   setWindowTitle(QStringLiteral("Insulation Test Analysis"));
 
@@ -92,12 +87,14 @@ AnalysisWindow::AnalysisWindow(const log::ReadingTable& table, TableFileCommands
                             QStringLiteral("Random-wound or under 1 kV (at least 5 MΩ)")});
   darChoice_->addItems({QStringLiteral("DAR = R60/R30"), QStringLiteral("DAR = R60/R15")});
   auto* recordButton = named(new QPushButton(QStringLiteral("Test Record..."), this), "TestRecordButton");
+  auto* reportButton = named(new QPushButton(QStringLiteral("Save Report..."), this), "SaveReportButton");
   auto* choices = new QHBoxLayout;
   choices->addWidget(new QLabel(QStringLiteral("Run:"), this));
   choices->addWidget(runList_, 1);
   choices->addWidget(windingChoice_);
   choices->addWidget(darChoice_);
   choices->addWidget(recordButton);
+  choices->addWidget(reportButton);
 
   buildChart();
   auto* view = named(new QChartView(chart_, this), "ResistanceCurve");
@@ -152,6 +149,7 @@ AnalysisWindow::AnalysisWindow(const log::ReadingTable& table, TableFileCommands
     showRun();
   });
   connect(recordButton, &QPushButton::clicked, this, &AnalysisWindow::editTestRecord);
+  connect(reportButton, &QPushButton::clicked, this, &AnalysisWindow::saveReport);
   connect(&tableFiles, &TableFileCommands::tableOpened, this, [this](const QString& fileName) {
     reportProblem(records_.tableOpened(fileName));
     showRecordSummary();
@@ -179,9 +177,9 @@ void AnalysisWindow::buildChart() {
   chart_->addAxis(timeAxis_, Qt::AlignBottom);
   chart_->addAxis(resistanceAxis_, Qt::AlignLeft);
 
-  for (std::size_t i = 0; i < kMarks.size(); ++i) {
+  for (std::size_t i = 0; i < analysis::kCurveMarks.size(); ++i) {
     auto* mark = new QLineSeries(chart_);
-    mark->setObjectName(QStringLiteral("Mark%1s").arg(kMarks[i] / 1000));
+    mark->setObjectName(QStringLiteral("Mark%1s").arg(analysis::kCurveMarks[i] / 1000));
     mark->setPen(QPen(QColor(128, 128, 128), 1, Qt::DashLine));
     // Only the bottom end carries the label, inside the plot above the time axis.
     mark->setPointLabelsVisible(true);
@@ -297,11 +295,11 @@ void AnalysisWindow::showCurve(const analysis::TestRun* run) {
   // A hair below the lowest decade, so that rounding in the axis does not drop that decade's label.
   resistanceAxis_->setRange(low * (1 - 1e-9), high);
   resistanceAxis_->setTitleText(QStringLiteral("Resistance (%1)").arg(unit));
-  const double end = timeAxisEnd(run != nullptr ? run->elapsed : 0);
+  const double end = analysis::curveEndSeconds(run != nullptr ? run->elapsed : 0);
   timeAxis_->setRange(0, end);
-  timeAxis_->setTickInterval(end <= 70 ? 10 : end <= 660 ? 60 : std::pow(10.0, std::floor(std::log10(end / 2))));
-  for (std::size_t i = 0; i < kMarks.size(); ++i) {
-    const double seconds = static_cast<double>(kMarks[i]) / 1000.0;
+  timeAxis_->setTickInterval(analysis::curveTickSeconds(end));
+  for (std::size_t i = 0; i < analysis::kCurveMarks.size(); ++i) {
+    const double seconds = static_cast<double>(analysis::kCurveMarks[i]) / 1000.0;
     marks_[i]->replace({{seconds, low}, {seconds, high}});
     marks_[i]->setPointConfiguration(1, QXYSeries::PointConfiguration::LabelVisibility, false);
   }
@@ -315,6 +313,24 @@ void AnalysisWindow::editTestRecord() {
   reportProblem(records_.setRecord(dialog.record()));
   showRecordSummary();
   showRun();
+}
+
+void AnalysisWindow::saveReport() {
+  if (tracker_.runs().empty()) {
+    showProblem_(QStringLiteral("The table holds no insulation test run to report."));
+    return;
+  }
+  QString fileName = askReportFile_();
+  if (fileName.isEmpty()) {
+    return;
+  }
+  if (!fileName.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
+    fileName += QStringLiteral(".pdf");
+  }
+  reports::InsulationReportOptions options;
+  options.settings = settings_;
+  const reports::InsulationReport report(tracker_.runs(), records_.record(), std::move(options));
+  reportProblem(reports::savePdf(report, reports::InsulationReport::title(), fileName).message);
 }
 
 void AnalysisWindow::showRecordSummary() {

@@ -5,7 +5,9 @@
 // verdict, and the test record. It follows the reading table as readings are logged, so a test in
 // progress grows on screen (DAR once it has passed a minute, PI once ten). It keeps the test record
 // in step with the table file that "Open" and "Save As..." read and write. The analysis itself
-// lives in src/analysis; this window only shows it.
+// lives in src/analysis; this window only shows it. "Save Report..." saves the insulation test
+// report of every run (src/reports) as a PDF, as `qm-cli report --layout insulation` does, under
+// the window's limits.
 
 #include "analysis/insulation_indices.h"
 #include "analysis/run_tracker.h"
@@ -41,18 +43,24 @@ public:
   // Shows a prepared test record dialog; true when the user accepted it. Tests answer it without
   // a dialog on screen.
   using RecordDialogRunner = std::function<bool(TestRecordDialog& dialog)>;
-  // Tells the user something went wrong with the test record's file.
+  // Tells the user something went wrong with the test record's file or a saved report.
   using ProblemShower = std::function<void(const QString& text)>;
+  // Asks where to save the report; empty when the user cancelled. Tests answer it without a dialog.
+  using ReportFileAsker = std::function<QString()>;
 
   AnalysisWindow(const log::ReadingTable& table, TableFileCommands& tableFiles, const std::string& decimalSeparator,
                  QWidget* parent);
 
   void setRecordDialogRunner(RecordDialogRunner runner) { runRecordDialog_ = std::move(runner); }
   void setProblemShower(ProblemShower shower) { showProblem_ = std::move(shower); }
+  void setReportFileAsker(ReportFileAsker asker) { askReportFile_ = std::move(asker); }
 
   const analysis::TestRecordKeeper& testRecords() const { return records_; }
   // The record dialog, and the record written when the user accepts it.
   void editTestRecord();
+  // The insulation test report of every run, as a PDF where the user says; ".pdf" is added to a
+  // name without it.
+  void saveReport();
 
 protected:
   void showEvent(QShowEvent* event) override;
@@ -87,6 +95,7 @@ private:
 
   RecordDialogRunner runRecordDialog_;
   ProblemShower showProblem_;
+  ReportFileAsker askReportFile_;
 };
 
 }  // namespace qm::app

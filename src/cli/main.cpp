@@ -49,7 +49,7 @@ constexpr const char* kUsage =
     "      connect to the cable and write its raw input reports as replay reads them\n"
     "  replay [--state] [--decimal-separator SEP] [FILE]\n"
     "      feed recorded HID reports (hex, one a line) through reassembly and decoding\n"
-    "  report TABLEFILE OUT [--layout data|store|graph|data+graph] [--picture FILE]\n"
+    "  report TABLEFILE OUT [--layout data|store|graph|data+graph|insulation] [--picture FILE]\n"
     "      write a printed report of a table file as PDF, HTML, plain text or CSV (by OUT's extension)\n"
     "  simulate [--from SECONDS] [--count N] [--interval MS]\n"
     "      print the simulated meter's frame texts\n"

@@ -1,6 +1,10 @@
 #include "cli/report_command.h"
 
+#include "analysis/test_record.h"
+#include "analysis/test_runs.h"
+#include "core/locale_text.h"
 #include "log/table_files.h"
+#include "reports/insulation_report.h"
 #include "reports/report_document.h"
 #include "reports/report_export.h"
 #include "reports/report_picture.h"
@@ -18,8 +22,12 @@ namespace qm::cli {
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: qm-cli report TABLEFILE OUT [--layout data|store|graph|data+graph] [--picture FILE]\n"
-    "  OUT ends in .pdf, .html, .htm, .txt or .csv; the graph layouts need --picture (BMP, PNG or JPEG)\n";
+    "usage: qm-cli report TABLEFILE OUT [--layout data|store|graph|data+graph|insulation] [--picture FILE]\n"
+    "  OUT ends in .pdf, .html, .htm, .txt or .csv; the graph layouts need --picture (BMP, PNG or JPEG)\n"
+    "  --layout insulation writes OUT.pdf: a page per insulation test run, with the test record kept\n"
+    "  beside TABLEFILE\n";
+
+constexpr std::string_view kInsulationLayout = "insulation";
 
 struct LayoutName {
   std::string_view name;
@@ -33,6 +41,7 @@ constexpr std::array<LayoutName, 4> kLayouts{{{"data", reports::ReportKind::Data
 struct ReportArguments {
   std::vector<std::string> files;
   reports::ReportKind kind = reports::ReportKind::Data;
+  bool insulation = false;  // the insulation test report, which is no band report
   std::optional<std::string> picture;
   reports::ExportFormat format = reports::ExportFormat::Pdf;
   bool help = false;
@@ -58,10 +67,11 @@ std::optional<ReportArguments> parse(const std::vector<std::string>& args, std::
     } else if (arg == "--layout") {
       const std::string value = i + 1 < args.size() ? args[++i] : std::string();
       const auto found = std::find_if(kLayouts.begin(), kLayouts.end(), [&](const LayoutName& layout) { return layout.name == value; });
-      if (found == kLayouts.end()) {
-        return refuse("--layout takes data, store, graph or data+graph");
+      parsed.insulation = value == kInsulationLayout;
+      if (found == kLayouts.end() && !parsed.insulation) {
+        return refuse("--layout takes data, store, graph, data+graph or insulation");
       }
-      parsed.kind = found->kind;
+      parsed.kind = parsed.insulation ? reports::ReportKind::Data : found->kind;
     } else if (arg == "--picture") {
       if (i + 1 >= args.size() || args[i + 1].empty()) {
         return refuse("--picture needs a picture file");
@@ -85,6 +95,9 @@ std::optional<ReportArguments> parse(const std::vector<std::string>& args, std::
     return refuse("cannot tell the format of '" + parsed.files[1] + "' by its extension");
   }
   parsed.format = *format;
+  if (parsed.insulation && parsed.format != reports::ExportFormat::Pdf) {
+    return refuse("the insulation layout is written as PDF only: OUT must end in .pdf");
+  }
   if (needsPicture(parsed.kind) && !parsed.picture) {
     return refuse("the graph layouts need --picture FILE");
   }
@@ -92,6 +105,36 @@ std::optional<ReportArguments> parse(const std::vector<std::string>& args, std::
     return refuse("--picture is only for the graph and data+graph layouts");
   }
   return parsed;
+}
+
+// One page per insulation test run of the table, with the test record of its side file.
+int writeInsulationReport(const ReportArguments& arguments, const log::ReadingTable& table,
+                          const log::TimeOfDayFormat& timeFormat, std::ostream& out, std::ostream& err) {
+  const QString tableFile = fileName(arguments.files[0]);
+  const analysis::TestRecordRead read = analysis::readTestRecord(tableFile);
+  if (!read.error.isEmpty()) {
+    err << "qm-cli report: the test record is left out: " << read.error.toStdString() << '\n';
+  }
+  analysis::RunFinder finder(systemDecimalSeparator());
+  finder.addRows(table);
+  if (finder.runs().empty()) {
+    err << "qm-cli report: " << arguments.files[0]
+        << ": no insulation test run in the table (readings in Ω, MΩ or GΩ under an IR: function); no report written\n";
+    return 1;
+  }
+  reports::InsulationReportOptions options;
+  options.timeFormat = timeFormat;
+  const reports::InsulationReport report(finder.runs(), read.record.value_or(analysis::TestRecord{}), std::move(options));
+  const reports::ExportOutcome outcome =
+      reports::savePdf(report, reports::InsulationReport::title(), fileName(arguments.files[1]));
+  if (!outcome.written()) {
+    err << "qm-cli report: " << outcome.message.toStdString() << '\n';
+    return 1;
+  }
+  const std::size_t runs = report.pageCount();
+  out << arguments.files[1] << ": " << runs << (runs == 1 ? " page, " : " pages, ") << runs
+      << (runs == 1 ? " run\n" : " runs\n");
+  return 0;
 }
 
 }  // namespace
@@ -113,6 +156,9 @@ int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
   if (const log::TableFileOutcome loaded = log::loadTableFromFile(tableFile, table, timeFormat); !loaded.ok) {
     err << "qm-cli report: " << parsed->files[0] << ": " << loaded.detail.toStdString() << '\n';
     return 1;
+  }
+  if (parsed->insulation) {
+    return writeInsulationReport(*parsed, table, timeFormat, out, err);
   }
   reports::ReportOptions options;
   options.timeFormat = timeFormat;

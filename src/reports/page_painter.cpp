@@ -3,6 +3,7 @@
 #include <QGlyphRun>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QPen>
 
 #include <cmath>
 
@@ -16,6 +17,15 @@ QFont fontFor(const TextStyle& style) {
   // it prints, texts in a narrow place included.
   font.setHintingPreference(QFont::PreferNoHinting);
   return font;
+}
+
+Tenths textWidth(const TextStyle& style, const QString& text) {
+  // Measured on a large font, so that hinting plays no part.
+  constexpr int kMeasurePixels = 1000;
+  QFont font = fontFor(style);
+  font.setPixelSize(kMeasurePixels);
+  const double em = QFontMetricsF(font).horizontalAdvance(text) / kMeasurePixels;
+  return static_cast<Tenths>(std::ceil(em * style.points * 254.0 / 72.0));
 }
 
 PagePainter::PagePainter(QPainter& painter, double pixelsPerMm)
@@ -77,6 +87,16 @@ void PagePainter::paint(const PageContent& content, const QImage& picture) {
       painter_.setRenderHint(QPainter::SmoothPixmapTransform);
       painter_.drawImage(target, picture);
     }
+  }
+  for (const PlacedLine& line : content.lines) {
+    QPen pen(line.colour, line.widthMm * pixelsPerTenth_ * 10, line.style, Qt::FlatCap, Qt::RoundJoin);
+    painter_.setPen(pen);
+    painter_.setBrush(Qt::NoBrush);
+    QPolygonF onDevice = line.points;
+    for (QPointF& point : onDevice) {
+      point *= pixelsPerTenth_;
+    }
+    painter_.drawPolyline(onDevice);
   }
   for (const PlacedText& text : content.texts) {
     Face& face = this->face(*text.style);

@@ -31,6 +31,9 @@ namespace qm::reports {
 // The style's face, weight and underline; the size is left to the caller.
 QFont fontFor(const TextStyle& style);
 
+// The printed width of `text` in `style`, rounded up.
+Tenths textWidth(const TextStyle& style, const QString& text);
+
 class PagePainter {
 public:
   PagePainter(QPainter& painter, double pixelsPerMm);

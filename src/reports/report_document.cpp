@@ -4,12 +4,9 @@
 #include "reports/page_painter.h"
 
 #include <QDate>
-#include <QFont>
-#include <QFontMetricsF>
 #include <QLocale>
 
 #include <algorithm>
-#include <cmath>
 
 namespace qm::reports {
 namespace {
@@ -20,15 +17,6 @@ constexpr Tenths kPageNumberGap = mm(1.0);
 // A report bound to the table prints a detail band per row, and one with empty fields for an
 // empty table; any other report prints it once.
 std::size_t detailBands(const TableSnapshot* rows) { return rows != nullptr ? std::max<std::size_t>(1, rows->rowCount()) : 1; }
-
-// The printed width of `text`, measured on a large font so that hinting plays no part.
-Tenths textWidth(const TextStyle& style, const QString& text) {
-  constexpr int kMeasurePixels = 1000;
-  QFont font = fontFor(style);
-  font.setPixelSize(kMeasurePixels);
-  const double em = QFontMetricsF(font).horizontalAdvance(text) / kMeasurePixels;
-  return static_cast<Tenths>(std::ceil(em * style.points * 254.0 / 72.0));
-}
 
 }  // namespace
 

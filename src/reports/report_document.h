@@ -12,7 +12,9 @@
 #include "reports/report_layout.h"
 #include "reports/table_snapshot.h"
 
+#include <QColor>
 #include <QImage>
+#include <QPolygonF>
 #include <QString>
 
 #include <memory>
@@ -38,6 +40,15 @@ struct PlacedRect {
   Tenths height = 0;
 };
 
+// A drawn line (a frame, a rule, a curve) through points on the paper, in tenths of a millimetre
+// but not rounded to them, so that a curve stays smooth.
+struct PlacedLine {
+  QPolygonF points;
+  double widthMm = 0.2;
+  QColor colour = Qt::black;
+  Qt::PenStyle style = Qt::SolidLine;
+};
+
 struct PlacedBand {
   BandKind kind = BandKind::Detail;
   Tenths top = 0;
@@ -48,6 +59,7 @@ struct PageContent {
   std::vector<PlacedBand> bands;  // in the order they print, top to bottom
   std::vector<PlacedText> texts;
   std::vector<PlacedRect> pictures;
+  std::vector<PlacedLine> lines;  // drawn under the texts
 };
 
 struct ReportOptions {

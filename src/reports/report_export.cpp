@@ -524,49 +524,65 @@ bool paintPages(const PageSource& source, QPagedPaintDevice& device, QPainter& p
   return !progress || progress(total, total);
 }
 
-ExportOutcome saveReport(const ReportDocument& report, const QString& fileName, ExportFormat format,
-                         const ExportProgress& progress) {
-  QSaveFile file(fileName);
-  const auto failed = [&] {
-    return ExportOutcome{ExportOutcome::Status::Failed,
-                         QStringLiteral("Cannot write \"%1\": %2").arg(fileName, file.errorString())};
-  };
-  if (!file.open(QIODevice::WriteOnly)) {
-    return failed();
-  }
-  bool complete = true;
-  bool writeFailed = false;
-  if (format == ExportFormat::Pdf) {
-    QPdfWriter writer(&file);
-    writer.setPageSize(QPageSize(QPageSize::A4));
-    writer.setPageOrientation(QPageLayout::Portrait);
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
-    writer.setTitle(QString::fromStdString(exportShape(report.layout()).title).trimmed());
-    writer.setCreator(QStringLiteral("QM830/QM840 Interface Program V2.00"));
-    QPainter painter;
-    if (!painter.begin(&writer)) {
-      return failed();
-    }
-    complete = paintPages(report, writer, painter, 0, report.pageCount() - 1, progress);
-    painter.end();
-  } else {
-    log::ChunkedOutput out([&file](std::string_view bytes) {
-      const auto size = static_cast<qint64>(bytes.size());
-      return file.write(bytes.data(), size) == size;
-    });
-    complete = format == ExportFormat::Html ? writeHtml(report, out, progress)
-               : format == ExportFormat::Text ? writeText(report, out, progress)
-                                              : writeCsv(report, out, progress);
-    writeFailed = !out.finish();
-  }
+namespace {
+
+ExportOutcome cannotWrite(const QString& fileName, const QSaveFile& file) {
+  return {ExportOutcome::Status::Failed, QStringLiteral("Cannot write \"%1\": %2").arg(fileName, file.errorString())};
+}
+
+// Renames a complete file into place, or drops an incomplete one.
+ExportOutcome finish(QSaveFile& file, const QString& fileName, bool complete, bool writeFailed) {
   if (!complete) {
     file.cancelWriting();
     return {ExportOutcome::Status::Cancelled, {}};
   }
   if (writeFailed || !file.commit()) {
-    return failed();
+    return cannotWrite(fileName, file);
   }
   return {};
+}
+
+}  // namespace
+
+ExportOutcome savePdf(const PageSource& source, const QString& title, const QString& fileName,
+                      const ExportProgress& progress) {
+  QSaveFile file(fileName);
+  if (!file.open(QIODevice::WriteOnly)) {
+    return cannotWrite(fileName, file);
+  }
+  QPdfWriter writer(&file);
+  writer.setPageSize(QPageSize(QPageSize::A4));
+  writer.setPageOrientation(QPageLayout::Portrait);
+  writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+  writer.setTitle(title);
+  writer.setCreator(QStringLiteral("QM830/QM840 Interface Program V2.00"));
+  QPainter painter;
+  if (!painter.begin(&writer)) {
+    return cannotWrite(fileName, file);
+  }
+  const bool complete = paintPages(source, writer, painter, 0, source.pageCount() - 1, progress);
+  painter.end();
+  return finish(file, fileName, complete, false);
+}
+
+ExportOutcome saveReport(const ReportDocument& report, const QString& fileName, ExportFormat format,
+                         const ExportProgress& progress) {
+  if (format == ExportFormat::Pdf) {
+    return savePdf(report, QString::fromStdString(exportShape(report.layout()).title).trimmed(), fileName, progress);
+  }
+  QSaveFile file(fileName);
+  if (!file.open(QIODevice::WriteOnly)) {
+    return cannotWrite(fileName, file);
+  }
+  log::ChunkedOutput out([&file](std::string_view bytes) {
+    const auto size = static_cast<qint64>(bytes.size());
+    return file.write(bytes.data(), size) == size;
+  });
+  const bool complete = format == ExportFormat::Html ? writeHtml(report, out, progress)
+                        : format == ExportFormat::Text ? writeText(report, out, progress)
+                                                       : writeCsv(report, out, progress);
+  const bool writeFailed = !out.finish();
+  return finish(file, fileName, complete, writeFailed);
 }
 
 }  // namespace qm::reports

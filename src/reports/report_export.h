@@ -55,6 +55,11 @@ struct ExportOutcome {
 ExportOutcome saveReport(const ReportDocument& report, const QString& fileName, ExportFormat format,
                          const ExportProgress& progress = {});
 
+// The pages of any page source as a PDF titled `title`: A4 portrait, the pages placing themselves
+// on the whole paper. Saved aside and renamed into place as above.
+ExportOutcome savePdf(const PageSource& source, const QString& title, const QString& fileName,
+                      const ExportProgress& progress = {});
+
 // The bytes of the three exports, handed to `out`; false when `progress` cancelled.
 bool writeHtml(const ReportDocument& report, log::ChunkedOutput& out, const ExportProgress& progress = {});
 bool writeText(const ReportDocument& report, log::ChunkedOutput& out, const ExportProgress& progress = {});

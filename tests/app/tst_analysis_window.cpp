@@ -198,6 +198,41 @@ private slots:
     QVERIFY(analysis_->testRecords().record().isEmpty());
   }
 
+  // "Save Report..." writes the report of every run as a PDF, adding ".pdf" to the name; with no
+  // run, or nowhere to write, it says so and writes nothing.
+  void savesTheReport() {
+    QTemporaryDir dir;
+    QString answer = dir.filePath("pump");
+    int asked = 0;
+    analysis_->setReportFileAsker([&] {
+      ++asked;
+      return answer;
+    });
+    auto* button = analysis_->findChild<QPushButton*>(QStringLiteral("SaveReportButton"));
+    QCOMPARE(button->text(), QString("Save Report..."));
+    button->click();
+    QCOMPARE(problems_, QStringList{"The table holds no insulation test run to report."});
+    QCOMPARE(asked, 0);
+
+    for (int second = 0; second <= 65; ++second) {
+      logPiTestAt(second);
+    }
+    problems_.clear();
+    button->click();
+    QCOMPARE(problems_, QStringList());
+    QFile saved(dir.filePath("pump.pdf"));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QByteArray pdf = saved.readAll();
+    QVERIFY(pdf.startsWith("%PDF-"));
+    QVERIFY(pdf.contains("/Count 1"));  // one run, one page
+
+    answer = dir.filePath("missing/pump.pdf");
+    button->click();
+    QCOMPARE(problems_.size(), 1);
+    QVERIFY2(problems_[0].startsWith("Cannot write \"" + answer + "\""), qPrintable(problems_[0]));
+    QVERIFY(!QFile::exists(answer));
+  }
+
   // An earlier run picked from the list stays shown while the newest grows; picking the newest
   // follows it again.
   void pickedRunStays() {

@@ -15,6 +15,9 @@ const QByteArray kTable = "No\tTime\tValue\tUnit\tFunction\tRemark\r\n"
                           "1\t14:03:27\t523,4\tM\xA6\xB8\tIR:500V 20G\xA6\xB8\tContinuous\r\n"
                           "2\t14:03:28\t1.5\tG\xA6\xB8\tIR:1000V 40G\xA6\xB8\tTimed\r\n";
 const QByteArray kBadLine = "3\tlunch time\t1.0\r\n";
+// Volts only: no insulation test run.
+const QByteArray kVolts = "No\tTime\tValue\tUnit\tFunction\tRemark\r\n"
+                          "1\t14:03:27\t230\tV\tACV  600V\tContinuous\r\n";
 
 struct Run {
   int status;
@@ -33,6 +36,7 @@ private slots:
     writeFile(path("table.txt"), kTable);
     writeFile(path("bad.txt"), kTable + kBadLine);
     writeFile(path("empty.txt"), "");
+    writeFile(path("volts.txt"), kVolts);
     writeFile(path("bad.xml"), "<?xml version=\"1.0\"?><DATAPACKET/>");
     writeFile(path("notes.png"), "not a picture");
     QImage picture(30, 20, QImage::Format_RGB32);
@@ -59,6 +63,10 @@ private slots:
     QTest::newRow("data+graph report as HTML")
         << QStringList{"--picture", "graph.bmp", "table.txt", "out.html", "--layout", "data+graph"}
         << "out.html: 1 page, 2 rows\n" << QByteArray("<!DOCTYPE html>\n") << QByteArray("<img alt=\"graph\"");
+    // The table's two rows are two runs: the function changes between them.
+    QTest::newRow("insulation report") << QStringList{"table.txt", "out.pdf", "--layout", "insulation"}
+                                       << "out.pdf: 2 pages, 2 runs\n" << QByteArray("%PDF-")
+                                       << QByteArray("/Count 2");
     QTest::newRow("graph report as PDF") << QStringList{"table.txt", "out.pdf", "--layout", "graph", "--picture", "graph.bmp"}
                                          << "out.pdf: 1 page, 0 rows\n" << QByteArray("%PDF-") << QByteArray("/Subtype /Image");
   }
@@ -92,6 +100,8 @@ private slots:
     QTest::newRow("an unreadable picture")
         << QStringList{"table.txt", "out.pdf", "--layout", "graph", "--picture", "notes.png"}
         << "qm-cli report: Cannot load the picture \"%1/notes.png\": ";
+    QTest::newRow("no insulation test run") << QStringList{"volts.txt", "out.pdf", "--layout", "insulation"}
+                                            << "qm-cli report: %1/volts.txt: no insulation test run in the table";
     QTest::newRow("an output folder that is not there")
         << QStringList{"table.txt", "none/out.csv"} << "qm-cli report: Cannot write \"%1/none/out.csv\": ";
   }
@@ -115,9 +125,14 @@ private slots:
     QTest::newRow("one file") << QStringList{"table.txt"} << "expected a table file and an output file";
     QTest::newRow("unknown format") << QStringList{"table.txt", "out.xls"} << "cannot tell the format of";
     QTest::newRow("unknown layout") << QStringList{"table.txt", "out.pdf", "--layout", "chart"}
-                                    << "--layout takes data, store, graph or data+graph";
+                                    << "--layout takes data, store, graph, data+graph or insulation";
     QTest::newRow("layout without its name") << QStringList{"table.txt", "out.pdf", "--layout"}
-                                             << "--layout takes data, store, graph or data+graph";
+                                             << "--layout takes data, store, graph, data+graph or insulation";
+    QTest::newRow("insulation report as CSV") << QStringList{"table.txt", "out.csv", "--layout", "insulation"}
+                                              << "the insulation layout is written as PDF only";
+    QTest::newRow("picture for the insulation report")
+        << QStringList{"table.txt", "out.pdf", "--layout", "insulation", "--picture", "graph.bmp"}
+        << "--picture is only for the graph and data+graph layouts";
     QTest::newRow("graph without picture") << QStringList{"table.txt", "out.pdf", "--layout", "graph"}
                                            << "the graph layouts need --picture FILE";
     QTest::newRow("picture for the data report") << QStringList{"table.txt", "out.pdf", "--picture", "graph.bmp"}
@@ -133,7 +148,7 @@ private slots:
     const Run run = report(args);
     QCOMPARE(run.status, 2);
     QVERIFY2(run.err.startsWith("qm-cli report: " + why), qPrintable(run.err));
-    QVERIFY2(run.err.contains("usage: qm-cli report TABLEFILE OUT [--layout data|store|graph|data+graph] [--picture FILE]\n"),
+    QVERIFY2(run.err.contains("usage: qm-cli report TABLEFILE OUT [--layout data|store|graph|data+graph|insulation] [--picture FILE]\n"),
              qPrintable(run.err));
   }
 
@@ -150,7 +165,7 @@ private:
   Run report(const QStringList& args) const {
     QStringList fullArgs{"report"};
     for (const QString& arg : args) {
-      fullArgs << (arg.startsWith("-") || arg == "graph" || arg == "store" || arg == "data+graph" || arg == "chart" ? arg : path(arg));
+      fullArgs << (arg.startsWith("-") || arg == "graph" || arg == "store" || arg == "data+graph" || arg == "insulation" || arg == "chart" ? arg : path(arg));
     }
     QProcess cli;
     // A 24-hour locale: the table's times are "HH:mm:ss".
