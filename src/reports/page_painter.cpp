@@ -6,6 +6,7 @@
 #include <QPen>
 
 #include <cmath>
+#include <limits>
 
 namespace qm::reports {
 
@@ -102,21 +103,30 @@ void PagePainter::paint(const PageContent& content, const QImage& picture) {
     Face& face = this->face(*text.style);
     double left = text.left * pixelsPerTenth_;
     const double baseline = std::round(text.top * pixelsPerTenth_ + face.metrics.ascent());
+    const double room = text.room > 0 ? text.room * pixelsPerTenth_ : std::numeric_limits<double>::infinity();
     if (text.style->underline || !lookUp(face, text.text, textGlyphs_)) {
       if (text.boxWidth > 0) {
         left += (text.boxWidth * pixelsPerTenth_ - face.metrics.horizontalAdvance(text.text)) / 2;
       }
+      painter_.save();
+      if (text.room > 0) {
+        painter_.setClipRect(QRectF(left, baseline - face.metrics.ascent(), room, face.metrics.height()));
+      }
       painter_.setFont(face.font);
       painter_.setPen(text.style->color);
       painter_.drawText(QPointF(left, baseline), text.text);
+      painter_.restore();
       continue;
     }
+    // Whole glyphs only, as many as the room takes.
+    double used = 0;
+    std::size_t fitting = 0;
+    while (fitting < textGlyphs_.size() && used + textGlyphs_[fitting].advance <= room) {
+      used += textGlyphs_[fitting++].advance;
+    }
+    textGlyphs_.resize(fitting);
     if (text.boxWidth > 0) {
-      double width = 0;
-      for (const Glyph& glyph : textGlyphs_) {
-        width += glyph.advance;
-      }
-      left += (text.boxWidth * pixelsPerTenth_ - width) / 2;
+      left += (text.boxWidth * pixelsPerTenth_ - used) / 2;
     }
     for (const Glyph& glyph : textGlyphs_) {
       face.runIndexes.push_back(glyph.index);

@@ -13,6 +13,20 @@ namespace {
 
 // Between a page number and the "Of" after it when a long number pushes "Of" to the right.
 constexpr Tenths kPageNumberGap = mm(1.0);
+// Between a field cut to its room and the next item.
+constexpr Tenths kFieldGap = mm(1.0);
+
+// A field may take the width up to the next item on its right, or to the band's right edge: a
+// table text can be twenty characters, wider than its column.
+Tenths fieldRoom(const Band& band, const BandItem& field) {
+  Tenths right = PageSetup::kBandWidth;
+  for (const BandItem& other : band.items) {
+    if (other.left > field.left) {
+      right = std::min(right, other.left - kFieldGap);
+    }
+  }
+  return std::max<Tenths>(right - field.left, 1);
+}
 
 // A report bound to the table prints a detail band per row, and one with empty fields for an
 // empty table; any other report prints it once.
@@ -96,7 +110,8 @@ void ReportDocument::placeBand(PageContent& content, const Band& band, Tenths to
     if (text.isEmpty()) {
       continue;
     }
-    content.texts.push_back({text, left + item.left + shift, top + item.top, item.width, &item.style});
+    content.texts.push_back({text, left + item.left + shift, top + item.top, item.width, &item.style,
+                             item.content == ItemContent::Field ? fieldRoom(band, item) : 0});
     if (item.content == ItemContent::PageNumber) {
       std::optional<Tenths> nextLeft;
       for (const BandItem& other : band.items) {

@@ -31,6 +31,8 @@ struct PlacedText {
   Tenths top = 0;
   Tenths boxWidth = 0;  // > 0: centred in a box this wide starting at `left`
   const TextStyle* style = nullptr;
+  // > 0: what is wider is cut off, so that a long field never prints over its neighbour.
+  Tenths room = 0;
 };
 
 struct PlacedRect {

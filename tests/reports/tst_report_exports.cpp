@@ -268,6 +268,43 @@ private slots:
     QVERIFY2(sameInkRows(rows, previewed), qPrintable("printed  " + rows + "\npreviewed " + previewed));
   }
 
+  // A table text may be twenty characters, wider than its column: it is cut where the next column
+  // begins (the last one at the band's right edge) instead of printing over its neighbour, on
+  // screen as on paper. The exports keep it whole (exportBytes).
+  void longTextsStayInTheirColumns() {
+    ReadingTable table;
+    const char* const wide = "WWWWWWWWWWWWWWWWWWWW";
+    table.appendAdded(rowOf(1, at(9, 0, 0), "1", wide));
+    table.appendAdded(rowOf(2, at(9, 0, 1), "2", "M\xA6\xB8", {}, wide));
+    const auto report = reportOf(ReportKind::Data, &table);
+    const QImage page = qm::reports::renderPage(*report, 0, 200);
+    const double pixelsPerTenth = page.width() / 2100.0;
+    const auto inkBetween = [&](const qm::reports::PlacedText& text, double fromTenths, double toTenths) {
+      for (int y = static_cast<int>(text.top * pixelsPerTenth); y < static_cast<int>((text.top + 40) * pixelsPerTenth); ++y) {
+        for (int x = static_cast<int>(fromTenths * pixelsPerTenth); x < std::min<int>(page.width(), static_cast<int>(toTenths * pixelsPerTenth)); ++x) {
+          if (isInk(page.pixel(x, y))) {
+            return true;
+          }
+        }
+      }
+      return false;
+    };
+    const PageContent content = report->pageContent(0);
+    std::vector<const qm::reports::PlacedText*> wideTexts;
+    for (const qm::reports::PlacedText& text : content.texts) {
+      if (text.text == QLatin1String(wide)) {
+        wideTexts.push_back(&text);
+      }
+    }
+    QCOMPARE(wideTexts.size(), std::size_t{2});
+    // The unit, from 109.5 mm on the paper, up to the function column at 133.8 mm.
+    QVERIFY(inkBetween(*wideTexts[0], 1095, 1300));
+    QVERIFY(!inkBetween(*wideTexts[0], 1333, 2100));
+    // The remark, from 174 mm, up to the band's right edge at 200 mm.
+    QVERIFY(inkBetween(*wideTexts[1], 1740, 1950));
+    QVERIFY(!inkBetween(*wideTexts[1], 2000, 2100));
+  }
+
   // A long save lets the window work between its progress reports: rows logged, a Clear All and a
   // deleted row meanwhile change nothing in the file, which holds the report's rows.
   void tableChangesDuringSave() {
