@@ -1,6 +1,6 @@
 #include "reports/report_export.h"
 
-#include "core/ansi_text.h"
+#include "reports/export_rows.h"
 #include "log/chunked_output.h"
 
 #include <QBuffer>
@@ -21,36 +21,8 @@ namespace qm::reports {
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
-constexpr std::string_view kOhmUtf8 = "\xCE\xA9";
-constexpr std::size_t kProgressRows = 64 * 1024;
 // Between two columns of the plain text.
 constexpr std::size_t kColumnGap = 2;
-
-std::string utf8(const QString& text) { return text.toUtf8().toStdString(); }
-
-// Code page 936 bytes appended as UTF-8. A log's texts are ASCII and the ohm sign: those are
-// converted here; anything else goes through the full conversion.
-void appendUtf8(std::string& out, std::string_view cp936) {
-  for (std::size_t i = 0; i < cp936.size();) {
-    const char c = cp936[i];
-    if (static_cast<unsigned char>(c) < 0x80) {
-      out += c;
-      ++i;
-    } else if (cp936.substr(i, kOhmSign.size()) == kOhmSign) {
-      out += kOhmUtf8;
-      i += kOhmSign.size();
-    } else {
-      out += utf8(fromAnsi(cp936.substr(i)));
-      return;
-    }
-  }
-}
-
-// Characters, not bytes, of UTF-8 text: every byte but the continuation bytes starts one.
-std::size_t characterCount(std::string_view text) {
-  return static_cast<std::size_t>(
-      std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
 
 void appendHtmlEscaped(std::string& out, std::string_view text) {
   for (const char c : text) {
@@ -86,205 +58,6 @@ void appendTextColumn(std::string& out, std::string_view text) {
     out += c == '\t' || c == '\r' || c == '\n' ? ' ' : c;
   }
 }
-
-template <typename Item>
-std::vector<const Item*> leftToRight(const std::vector<Item>& items) {
-  std::vector<const Item*> sorted;
-  for (const Item& item : items) {
-    sorted.push_back(&item);
-  }
-  std::stable_sort(sorted.begin(), sorted.end(), [](const Item* a, const Item* b) { return a->left < b->left; });
-  return sorted;
-}
-
-// What the exports take from a layout: the title and the "Print Date:" label of the page header,
-// the column headings, and the fields of the detail band, each row left to right.
-struct ExportShape {
-  std::string title;
-  std::string dateLabel;
-  std::vector<std::string> headings;
-  std::vector<ReportField> fields;
-};
-
-ExportShape exportShape(const ReportLayout& layout) {
-  ExportShape shape;
-  if (const Band* header = layout.band(BandKind::PageHeader)) {
-    for (const BandItem& item : header->items) {
-      if (item.content == ItemContent::FixedText) {
-        (item.width > 0 ? shape.title : shape.dateLabel) = utf8(item.text);
-      }
-    }
-  }
-  if (const Band* headings = layout.band(BandKind::ColumnHeader)) {
-    for (const BandItem* item : leftToRight(headings->items)) {
-      shape.headings.push_back(utf8(item->text));
-    }
-  }
-  if (const Band* detail = layout.band(BandKind::Detail)) {
-    for (const BandItem* item : leftToRight(detail->items)) {
-      if (item->content == ItemContent::Field) {
-        shape.fields.push_back(item->field);
-      }
-    }
-  }
-  return shape;
-}
-
-// A field as an export writes it: UTF-8 escaped for the format, and its width in characters (for
-// the plain text's columns). Ten million rows copy their fields into the file: a field of up to
-// kShort bytes, which is nearly every one, is kept in a fixed buffer that is copied whole (a copy
-// of fixed size is a few instructions, one of any size a library call), so the place it is copied
-// to needs kShort bytes of room.
-struct Cell {
-  static constexpr std::size_t kShort = 32;
-
-  void assign(std::string_view text, std::size_t width) {
-    size_ = text.size();
-    characters = width;
-    if (size_ <= kShort) {
-      std::copy(text.begin(), text.end(), short_.begin());
-    } else {
-      long_.assign(text);
-    }
-  }
-  std::size_t size() const { return size_; }
-  char* copyTo(char* at) const {
-    if (size_ <= kShort) {
-      std::memcpy(at, short_.data(), kShort);
-      return at + size_;
-    }
-    return std::copy(long_.begin(), long_.end(), at);
-  }
-
-  std::size_t characters = 0;
-
-private:
-  std::array<char, kShort> short_{};
-  std::string long_;
-  std::size_t size_ = 0;
-};
-
-// How a format writes a field's UTF-8 text.
-using Encode = void (*)(std::string& out, std::string_view utf8);
-
-Cell cellOf(Encode encode, std::string_view utf8) {
-  std::string bytes;
-  encode(bytes, utf8);
-  Cell cell;
-  cell.assign(bytes, characterCount(utf8));
-  return cell;
-}
-
-// The rows of a report, field by field, for an export. The ten million rows of a log hold a few
-// thousand distinct texts and at most 86,400 distinct times: each of those is converted and
-// escaped once, and the rows are read span by span from the table's storage, so that writing a
-// row costs little more than copying its bytes.
-class RowCells {
-public:
-  RowCells(const ReportDocument& report, const std::vector<ReportField>& fields, Encode encode)
-      : report_(report), fields_(fields), encode_(encode) {}
-
-  // Hands the cells of every row, in field order, to `writeRow(cells, count)`, telling `progress`
-  // every kProgressRows rows; false when it cancelled. Between those calls the table may change
-  // under the report (the snapshot then reads its own copy), so the rows are found anew after each.
-  template <typename WriteRow>
-  bool forEachRow(const ExportProgress& progress, WriteRow&& writeRow) {
-    const TableSnapshot* rows = report_.snapshot();
-    const std::size_t count = rows == nullptr || fields_.empty() ? 0 : rows->rowCount();
-    std::array<const Cell*, kReportFieldCount> cells{};
-    for (std::size_t done = 0; done < count;) {
-      if (progress && !progress(done, count)) {
-        return false;
-      }
-      const log::ReadingTable* table = rows->table();
-      if (table == nullptr) {
-        return false;  // the table went, and the rows with it
-      }
-      if (table != table_) {
-        table_ = table;
-        texts_.clear();
-      }
-      const std::size_t batchStart = done;
-      const std::size_t batchEnd = std::min(count, done + kProgressRows);
-      table->forEachStoredSpan(table->storedIndexOf(done), [&](const log::StoredRowSpan& span) {
-        for (std::size_t i = 0; i < span.size() && done < batchEnd; ++i) {
-          if (span.isDeleted(i)) {
-            continue;
-          }
-          for (std::size_t field = 0; field < fields_.size(); ++field) {
-            cells[field] = &cellAt(span, i, fields_[field]);
-          }
-          writeRow(cells.data(), fields_.size());
-          ++done;
-        }
-      });
-      if (done == batchStart) {
-        return false;  // the table holds fewer rows than the snapshot: never so, but never a hang
-      }
-    }
-    return !progress || progress(count, count);
-  }
-
-private:
-  const Cell& cellAt(const log::StoredRowSpan& span, std::size_t i, ReportField field) {
-    switch (field) {
-      case ReportField::No: {
-        char digits[12];
-        const std::optional<std::int32_t> no = span.no(i);
-        const char* end = no ? std::to_chars(digits, digits + sizeof digits, *no).ptr : digits;
-        const auto size = static_cast<std::size_t>(end - digits);
-        number_.assign({digits, size}, size);
-        return number_;
-      }
-      case ReportField::Time: {
-        const std::optional<log::TimeOfDay> time = span.time(i);
-        return time ? timeCell(*time / 1000) : empty_;
-      }
-      default: {
-        const std::uint32_t id = span.textId(static_cast<std::size_t>(field) - 2, i);
-        return id != log::kNoTextId ? textCell(id) : empty_;
-      }
-    }
-  }
-
-  // A time prints to the second.
-  const Cell& timeCell(log::TimeOfDay second) {
-    if (times_.empty()) {
-      times_.resize(log::kMillisecondsPerDay / 1000);
-    }
-    std::optional<Cell>& cell = times_[static_cast<std::size_t>(second)];
-    if (!cell) {
-      std::string cp936;
-      std::string text;
-      report_.appendTime(cp936, second * 1000);
-      appendUtf8(text, cp936);
-      cell = cellOf(encode_, text);
-    }
-    return *cell;
-  }
-
-  const Cell& textCell(std::uint32_t id) {
-    if (id >= texts_.size()) {
-      texts_.resize(std::max<std::size_t>(id + 1, table_->textIdCount()));
-    }
-    std::optional<Cell>& cell = texts_[id];
-    if (!cell) {
-      std::string text;
-      appendUtf8(text, table_->textOfId(id));
-      cell = cellOf(encode_, text);
-    }
-    return *cell;
-  }
-
-  const ReportDocument& report_;
-  const std::vector<ReportField>& fields_;
-  Encode encode_;
-  const log::ReadingTable* table_ = nullptr;  // whose text pool `texts_` follows
-  std::vector<std::optional<Cell>> texts_;    // by pool id
-  std::vector<std::optional<Cell>> times_;    // by second of the day
-  Cell number_;
-  const Cell empty_;
-};
 
 // The picture as a PNG data URL, so that the HTML file stands alone.
 std::string pngDataUrl(const QImage& picture) {
@@ -347,8 +120,8 @@ constexpr RowFormat kHtmlRow{"<tr>", "<td>", "", "</td>", "</tr>\n"};
 
 // Rows are written in place into room for the whole row, then cut to length: a row of ten million
 // is a few copies, not a dozen appends.
-void appendRow(std::string& out, const RowFormat& format, const Cell* const* cells, std::size_t count) {
-  std::size_t size = format.rowStart.size() + format.rowEnd.size() + Cell::kShort +
+void appendRow(std::string& out, const RowFormat& format, const ExportCell* const* cells, std::size_t count) {
+  std::size_t size = format.rowStart.size() + format.rowEnd.size() + ExportCell::kShort +
                      count * (format.cellStart.size() + format.separator.size() + format.cellEnd.size());
   for (std::size_t i = 0; i < count; ++i) {
     size += cells[i]->size();
@@ -368,14 +141,14 @@ void appendRow(std::string& out, const RowFormat& format, const Cell* const* cel
 
 // One line of the plain text: each cell padded to its column's width (by one blank at least),
 // the last one not, and no blanks at the end of a line whose last fields are empty.
-void appendTextLine(std::string& out, const std::vector<std::size_t>& widths, const Cell* const* cells,
+void appendTextLine(std::string& out, const std::vector<std::size_t>& widths, const ExportCell* const* cells,
                     std::size_t count) {
-  static constexpr std::array<char, Cell::kShort> kBlanks = [] {
-    std::array<char, Cell::kShort> blanks{};
+  static constexpr std::array<char, ExportCell::kShort> kBlanks = [] {
+    std::array<char, ExportCell::kShort> blanks{};
     blanks.fill(' ');
     return blanks;
   }();
-  std::size_t size = kCrLf.size() + Cell::kShort;
+  std::size_t size = kCrLf.size() + ExportCell::kShort;
   for (std::size_t i = 0; i < count; ++i) {
     size += cells[i]->size() + widths[i] + 1;
   }
@@ -431,8 +204,8 @@ bool writeCsv(const ReportDocument& report, log::ChunkedOutput& out, const Expor
     appendCsvField(head, shape.headings[i]);
   }
   head += kCrLf;
-  RowCells rows(report, shape.fields, appendCsvField);
-  return rows.forEachRow(progress, [&out](const Cell* const* cells, std::size_t count) {
+  ExportRows rows(report, shape.fields, appendCsvField);
+  return rows.forEachRow(progress, [&out](const ExportCell* const* cells, std::size_t count) {
     appendRow(out.buffer(), kCsvRow, cells, count);
     out.flushIfFull();
   });
@@ -447,17 +220,17 @@ bool writeText(const ReportDocument& report, log::ChunkedOutput& out, const Expo
   head += shape.dateLabel + ' ' + utf8(report.printDate());
   head += kCrLf;
   head += kCrLf;
-  std::vector<Cell> headings;
+  std::vector<ExportCell> headings;
   for (const std::string& heading : shape.headings) {
-    headings.push_back(cellOf(appendTextColumn, heading));
+    headings.push_back(exportCell(appendTextColumn, heading));
   }
-  std::vector<const Cell*> headingCells;
-  for (const Cell& heading : headings) {
+  std::vector<const ExportCell*> headingCells;
+  for (const ExportCell& heading : headings) {
     headingCells.push_back(&heading);
   }
   appendTextLine(head, widths, headingCells.data(), headingCells.size());
-  RowCells rows(report, shape.fields, appendTextColumn);
-  return rows.forEachRow(progress, [&out, &widths](const Cell* const* cells, std::size_t count) {
+  ExportRows rows(report, shape.fields, appendTextColumn);
+  return rows.forEachRow(progress, [&out, &widths](const ExportCell* const* cells, std::size_t count) {
     appendTextLine(out.buffer(), widths, cells, count);
     out.flushIfFull();
   });
@@ -486,8 +259,8 @@ bool writeHtml(const ReportDocument& report, log::ChunkedOutput& out, const Expo
     head += "</th>";
   }
   head += "</tr>\n</thead>\n<tbody>\n";
-  RowCells rows(report, shape.fields, appendHtmlEscaped);
-  const bool complete = rows.forEachRow(progress, [&out](const Cell* const* cells, std::size_t count) {
+  ExportRows rows(report, shape.fields, appendHtmlEscaped);
+  const bool complete = rows.forEachRow(progress, [&out](const ExportCell* const* cells, std::size_t count) {
     appendRow(out.buffer(), kHtmlRow, cells, count);
     out.flushIfFull();
   });
