@@ -17,12 +17,14 @@
 #include <QProgressDialog>
 #include <QSaveFile>
 #include <QSignalBlocker>
+#include <QScreen>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 
+#include <algorithm>
 #include <climits>
 
 namespace qm::reports {
@@ -90,7 +92,9 @@ ReportPreview::ReportPreview(std::unique_ptr<ReportDocument> report, QWidget* pa
   view_->setSource(report_.get());
   connect(view_, &PageView::currentPageChanged, this, &ReportPreview::showPageNumber);
   updateCommands();
-  resize(760, 900);
+  // Wide enough for the whole toolbar, Close included, without its overflow menu; as tall as a
+  // page at that width where the screen allows.
+  resize(840, std::min(900, screen()->availableGeometry().height() - 60));
 }
 
 ReportPreview::~ReportPreview() = default;
