@@ -2,6 +2,7 @@
 // and refuses, what a failed save or load leaves behind, and the time-of-day format they share.
 
 #include "log/golden_files.h"
+#include "log/row_fixtures.h"
 #include "log/table_files.h"
 
 #include <QDir>
@@ -29,22 +30,8 @@ using qm::log::TimeOfDayFormat;
 
 namespace {
 
-constexpr TimeOfDay at(int hour, int minute, int second, int millisecond = 0) {
-  return ((hour * 60 + minute) * 60 + second) * 1000 + millisecond;
-}
-
-RowFields rowOf(std::optional<int> no, std::optional<TimeOfDay> time, std::optional<std::string_view> value,
-                std::optional<std::string_view> unit = {}, std::optional<std::string_view> function = {},
-                std::optional<std::string_view> mode = {}) {
-  RowFields row;
-  row.No = no;
-  row.Time = time;
-  row.text(TextField::Value) = value;
-  row.text(TextField::Unit) = unit;
-  row.text(TextField::V_Range) = function;
-  row.text(TextField::I_Range) = mode;
-  return row;
-}
+using row_fixtures::at;
+using row_fixtures::rowOf;
 
 // The table of the golden files: the ohm sign, texts to trim and to escape, a TAB and a line break
 // inside a text, midnight, nulls, an empty text, and a row deleted through the grid.

@@ -4,6 +4,7 @@
 // quickly, and reports with a fixed date and a 24-hour time format so that texts are exact.
 
 #include "log/reading_table.h"
+#include "log/row_fixtures.h"
 #include "log/time_of_day_format.h"
 #include "reports/report_document.h"
 
@@ -21,22 +22,8 @@ using qm::log::RowFields;
 using qm::log::TextField;
 using qm::log::TimeOfDay;
 
-constexpr TimeOfDay at(int hour, int minute, int second, int millisecond = 0) {
-  return ((hour * 60 + minute) * 60 + second) * 1000 + millisecond;
-}
-
-inline RowFields rowOf(std::optional<int> no, std::optional<TimeOfDay> time, std::optional<std::string_view> value,
-                       std::optional<std::string_view> unit = {}, std::optional<std::string_view> function = {},
-                       std::optional<std::string_view> mode = {}) {
-  RowFields row;
-  row.No = no;
-  row.Time = time;
-  row.text(TextField::Value) = value;
-  row.text(TextField::Unit) = unit;
-  row.text(TextField::V_Range) = function;
-  row.text(TextField::I_Range) = mode;
-  return row;
-}
+using row_fixtures::at;
+using row_fixtures::rowOf;
 
 // Rows numbered from `firstNo`, half a second apart from 08:00, an insulation reading each.
 inline void appendLog(ReadingTable& table, std::size_t rows, int firstNo = 1) {
