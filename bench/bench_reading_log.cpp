@@ -7,6 +7,8 @@
 //
 //   build/ci/bench/bench_reading_log [--benchmark_filter=10000000]
 
+#include "file_copy.h"
+
 #include "core/current_reading.h"
 #include "log/table_files.h"
 
@@ -17,7 +19,6 @@
 
 #include <array>
 #include <charconv>
-#include <cstdlib>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -188,16 +189,7 @@ void copyFile(benchmark::State& state, const char* extension, bool sync) {
   const QString name = writtenFile(rows, extension);
   const QString copy = scratchFolder().filePath("copy");
   warmUp(name);
-  const QByteArray command = ("cp -- '" + name + "' '" + copy + "'" + (sync ? " && sync -- '" + copy + "'" : "")).toLocal8Bit();
-  for (auto _ : state) {
-    if (std::system(command.constData()) != 0) {
-      state.SkipWithError("cp failed");
-      break;
-    }
-    state.PauseTiming();
-    QFile::remove(copy);
-    state.ResumeTiming();
-  }
+  timeFileCopy(state, name, copy, sync);
   setFileCounters(state, name);
 }
 

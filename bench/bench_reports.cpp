@@ -13,6 +13,8 @@
 //
 //   build/ci/bench/bench_reports [--benchmark_filter=pdf]
 
+#include "file_copy.h"
+
 #include "log/reading_table.h"
 #include "log/time_of_day_format.h"
 #include "reports/page_painter.h"
@@ -29,7 +31,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -194,16 +195,7 @@ void copyExport(benchmark::State& state, ExportFormat format, bool sync) {
     qm::reports::saveReport(*openReport(sharedLog(kTenMillion)), name, format);
   }
   const QString copy = scratchFolder().filePath("copy");
-  const QByteArray command = ("cp -- '" + name + "' '" + copy + "'" + (sync ? " && sync -- '" + copy + "'" : "")).toLocal8Bit();
-  for (auto _ : state) {
-    if (std::system(command.constData()) != 0) {
-      state.SkipWithError("cp failed");
-      break;
-    }
-    state.PauseTiming();
-    QFile::remove(copy);
-    state.ResumeTiming();
-  }
+  timeFileCopy(state, name, copy, sync);
   const qint64 size = QFileInfo(name).size();
   state.SetBytesProcessed(state.iterations() * size);
   state.counters["MB"] = static_cast<double>(size) / 1e6;
