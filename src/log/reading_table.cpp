@@ -32,10 +32,7 @@ std::uint64_t textHash(std::string_view text) {
 
 }  // namespace
 
-std::string_view cutToFieldWidth(std::string_view text) {
-  if (text.size() <= kTextFieldBytes) {
-    return text;
-  }
+std::string_view detail::cutLongText(std::string_view text) {
   std::size_t end = 0;
   while (end < kTextFieldBytes) {
     const std::size_t step = isLeadByte(text[end]) ? 2 : 1;
@@ -414,6 +411,43 @@ void ReadingTable::moveCurrentRow(std::optional<std::size_t> visibleIndex) {
   emit currentRowChanged(visibleIndex);
 }
 
+inline ReadingTable::RowWriter::TextWords ReadingTable::RowWriter::TextWords::of(std::string_view text) {
+  Q_ASSERT(text.size() <= kTextFieldBytes);
+  const char* const bytes = text.data();
+  const std::size_t size = text.size();
+  auto word = [bytes](std::size_t at, auto value) {
+    std::memcpy(&value, bytes + at, sizeof value);
+    return static_cast<std::uint64_t>(value);
+  };
+  TextWords words;
+  words.size = static_cast<std::uint32_t>(size);
+  if (size >= 8) {
+    // Head and tail cover up to 16 bytes; beyond that the four after the head are missing.
+    words.head = word(0, std::uint64_t{});
+    words.tail = word(size - 8, std::uint64_t{});
+    words.middle = size > 16 ? static_cast<std::uint32_t>(word(8, std::uint32_t{})) : 0;
+  } else if (size >= 4) {
+    words.head = word(0, std::uint32_t{});
+    words.tail = word(size - 4, std::uint32_t{});
+  } else if (size > 0) {
+    words.head = static_cast<unsigned char>(bytes[0]) | std::uint64_t{static_cast<unsigned char>(bytes[size / 2])} << 8 |
+                 std::uint64_t{static_cast<unsigned char>(bytes[size - 1])} << 16;
+  }
+  return words;
+}
+
+inline std::size_t ReadingTable::RowWriter::TextWords::hash() const {
+  std::uint64_t value = head * 0x9E3779B97F4A7C15ull;
+  value ^= (tail + (std::uint64_t{middle} << 32 | size)) * 0xC2B2AE3D27D4EB4Full;
+  value ^= value >> 31;
+  value *= 0xBF58476D1CE4E5B9ull;
+  return static_cast<std::size_t>(value ^ (value >> 29));
+}
+
+inline const ReadingTable::RowWriter::Slot& ReadingTable::RowWriter::slotOf(const TextWords& words) const {
+  return slots_[words.hash() & (slots_.size() - 1)];
+}
+
 ReadingTable::RowWriter::RowWriter(ReadingTable& table) : table_(table), slots_(256) {}
 
 ReadingTable::RowWriter::~RowWriter() = default;
@@ -435,114 +469,46 @@ void ReadingTable::RowWriter::write(std::size_t reservedIndex, const RowFields& 
 }
 
 void ReadingTable::RowWriter::expect(TextField field, std::string_view text) const {
-  text = cutToFieldWidth(text);
-  if (!lastTexts_[static_cast<std::size_t>(field)].holds(text)) {
-    __builtin_prefetch(&slots_[static_cast<std::size_t>(textHash(text)) & (slots_.size() - 1)]);
+  const TextWords words = TextWords::of(cutToFieldWidth(text));
+  if (!(lastTexts_[static_cast<std::size_t>(field)].words == words)) {
+    __builtin_prefetch(&slotOf(words));
   }
-}
-
-// Up to 20 bytes compared as a few overlapping words, without a call to memcmp: this runs for
-// every text of every row.
-bool ReadingTable::RowWriter::LastText::holds(std::string_view text) const {
-  const std::size_t n = text.size();
-  if (n != size) {
-    return false;
-  }
-  auto same = [&](std::size_t at, auto word) {
-    std::memcpy(&word, bytes.data() + at, sizeof word);
-    decltype(word) other{};
-    std::memcpy(&other, text.data() + at, sizeof other);
-    return word == other;
-  };
-  if (n >= 8) {
-    return same(0, std::uint64_t{}) && same(n - 8, std::uint64_t{}) && (n <= 16 || same(8, std::uint64_t{}));
-  }
-  if (n >= 4) {
-    return same(0, std::uint32_t{}) && same(n - 4, std::uint32_t{});
-  }
-  return std::equal(text.begin(), text.end(), bytes.begin());
 }
 
 std::uint32_t ReadingTable::RowWriter::textId(std::size_t field, std::string_view text) {
-  LastText& last = lastTexts_[field];
-  if (last.id != kNullText && last.holds(text)) {
+  const TextWords words = TextWords::of(text);
+  Slot& last = lastTexts_[field];
+  if (last.id != kNullText && last.words == words) {
     return last.id;
   }
-  std::copy(text.begin(), text.end(), last.bytes.begin());
-  last.size = text.size();
-  Slot key;
-  std::copy_n(text.begin(), std::min(text.size(), kInlineBytes), key.bytes.begin());
-  key.size = static_cast<std::uint8_t>(text.size());
   const std::size_t mask = slots_.size() - 1;
-  std::size_t slot = static_cast<std::size_t>(textHash(text)) & mask;
-  for (; slots_[slot].size != kFreeSlot; slot = (slot + 1) & mask) {
-    if (holds(slots_[slot], key, text)) {
-      last.id = idOf(slots_[slot]);
-      return last.id;
+  std::size_t slot = words.hash() & mask;
+  for (; slots_[slot].id != kNullText; slot = (slot + 1) & mask) {
+    if (slots_[slot].words == words) {
+      last = slots_[slot];
+      return slots_[slot].id;
     }
   }
   std::uint32_t id = 0;
   {
     const std::lock_guard<std::mutex> lock(table_.textsMutex_);
     id = table_.texts_->intern(text);
-    if (text.size() > kInlineBytes) {
-      longTexts_.push_back({table_.texts_->text(id), id});
-    }
   }
-  key.value = text.size() > kInlineBytes ? static_cast<std::uint32_t>(longTexts_.size() - 1) : id;
-  slots_[slot] = key;
-  last.id = id;
+  slots_[slot] = {words, id};
+  last = slots_[slot];
   if (++used_ * 4 > slots_.size() * 3) {
     growCache();
   }
   return id;
 }
 
-// The bytes and the size of a slot as two words: no call to memcmp for a dozen bytes.
-bool ReadingTable::RowWriter::Slot::sameStart(const Slot& other) const {
-  static_assert(kInlineBytes + 1 == 12 && offsetof(Slot, size) == kInlineBytes);
-  std::uint64_t head = 0;
-  std::uint64_t otherHead = 0;
-  std::uint32_t tail = 0;
-  std::uint32_t otherTail = 0;
-  std::memcpy(&head, bytes.data(), 8);
-  std::memcpy(&otherHead, other.bytes.data(), 8);
-  std::memcpy(&tail, bytes.data() + 8, 4);
-  std::memcpy(&otherTail, other.bytes.data() + 8, 4);
-  return head == otherHead && tail == otherTail;
-}
-
-bool ReadingTable::RowWriter::holds(const Slot& slot, const Slot& key, std::string_view text) const {
-  if (!slot.sameStart(key)) {
-    return false;
-  }
-  if (key.size <= kInlineBytes) {
-    return true;
-  }
-  // 12 to 20 bytes whose first 11 are equal: the last eight and, beyond 16, the middle eight.
-  const std::string_view held = longTexts_[slot.value].text;
-  auto word = [](std::string_view from, std::size_t at) {
-    std::uint64_t value = 0;
-    std::memcpy(&value, from.data() + at, 8);
-    return value;
-  };
-  const std::size_t size = text.size();
-  return word(held, size - 8) == word(text, size - 8) && (size <= 16 || word(held, 8) == word(text, 8));
-}
-
-std::uint32_t ReadingTable::RowWriter::idOf(const Slot& slot) const {
-  return slot.size <= kInlineBytes ? slot.value : longTexts_[slot.value].id;
-}
-
 void ReadingTable::RowWriter::growCache() {
   std::vector<Slot> grown(slots_.size() * 2);
   const std::size_t mask = grown.size() - 1;
   for (const Slot& entry : slots_) {
-    if (entry.size != kFreeSlot) {
-      const std::string_view text =
-          entry.size <= kInlineBytes ? std::string_view(entry.bytes.data(), entry.size) : longTexts_[entry.value].text;
-      std::size_t slot = static_cast<std::size_t>(textHash(text)) & mask;
-      while (grown[slot].size != kFreeSlot) {
+    if (entry.id != kNullText) {
+      std::size_t slot = entry.words.hash() & mask;
+      while (grown[slot].id != kNullText) {
         slot = (slot + 1) & mask;
       }
       grown[slot] = entry;

@@ -77,7 +77,12 @@ struct ChangeLogEntry {
 
 // The longest prefix of `text` of at most 20 bytes that does not end inside a double-byte
 // character of code page 936.
-std::string_view cutToFieldWidth(std::string_view text);
+namespace detail {
+std::string_view cutLongText(std::string_view text);
+}  // namespace detail
+inline std::string_view cutToFieldWidth(std::string_view text) {
+  return text.size() <= kTextFieldBytes ? text : detail::cutLongText(text);
+}
 
 // A text field without a value, as StoredRowSpan gives its text id.
 inline constexpr std::uint32_t kNoTextId = 0xFFFF'FFFF;
@@ -261,38 +266,33 @@ public:
   void expect(TextField field, std::string_view text) const;
 
 private:
-  // A text met before, where finding it takes one look at memory: a file's values come in no
-  // order, and rows are parsed faster than memory answers. A text of up to kInlineBytes is held
-  // in the slot itself with its pool id; a longer one by its first bytes and an entry in longTexts_.
-  static constexpr std::size_t kInlineBytes = 11;
-  static constexpr std::uint8_t kFreeSlot = 0xFF;
+  // A text of up to 20 bytes as a few words read straight from its bytes, overlapping where the
+  // text is short: equal texts give equal words and different texts different ones, so a text is
+  // compared in three word compares and hashed without a loop over its bytes.
+  struct TextWords {
+    std::uint64_t head = 0;
+    std::uint64_t tail = 0;
+    std::uint32_t middle = 0;
+    std::uint32_t size = 0;
+    static TextWords of(std::string_view text);
+    std::size_t hash() const;
+    friend bool operator==(const TextWords&, const TextWords&) = default;
+  };
+  // A text met before and its pool id. The cache is looked at for every row, in no order (a
+  // file's values come as they come): one look at memory finds a text.
   struct Slot {
-    std::array<char, kInlineBytes> bytes{};
-    std::uint8_t size = kFreeSlot;
-    std::uint32_t value = 0;  // the pool id, or for a long text its index in longTexts_
-    bool sameStart(const Slot& other) const;
-  };
-  struct LongText {
-    std::string_view text;  // in the pool, where it stays put
-    std::uint32_t id = kNoTextId;
-  };
-  // The text a field was given last, and its id: a log repeats its unit, function and mode.
-  struct LastText {
-    std::array<char, kTextFieldBytes> bytes{};
-    std::size_t size = 0;
-    std::uint32_t id = kNoTextId;
-    bool holds(std::string_view text) const;
+    TextWords words;
+    std::uint32_t id = kNoTextId;  // kNoTextId: a free slot
   };
 
   std::uint32_t textId(std::size_t field, std::string_view text);
-  bool holds(const Slot& slot, const Slot& key, std::string_view text) const;
-  std::uint32_t idOf(const Slot& slot) const;
+  const Slot& slotOf(const TextWords& words) const;
   void growCache();
 
   ReadingTable& table_;
-  std::array<LastText, kTextFieldCount> lastTexts_;
+  // The text each field was given last: a log repeats its unit, function and mode.
+  std::array<Slot, kTextFieldCount> lastTexts_;
   std::vector<Slot> slots_;  // open addressing, at most three quarters of them used
-  std::vector<LongText> longTexts_;
   std::size_t used_ = 0;
 };
 

@@ -272,7 +272,7 @@ std::string TimeOfDayFormat::format(TimeOfDay time) const {
   return out;
 }
 
-std::optional<TimeOfDay> TimeOfDayFormat::parse(std::string_view text) const {
+std::optional<TimeOfDay> TimeOfDayFormat::parseItems(std::string_view text) const {
   if (hourMinuteSecond_) {
     return parseHourMinuteSecond(text);
   }
@@ -335,22 +335,6 @@ std::optional<TimeOfDay> TimeOfDayFormat::parse(std::string_view text) const {
 // What the items would read for such a pattern, one or two digits for each number, without
 // walking them: a text file holds millions of times.
 std::optional<TimeOfDay> TimeOfDayFormat::parseHourMinuteSecond(std::string_view text) const {
-  auto digit = [&text](std::size_t at) { return static_cast<unsigned>(text[at] - '0'); };
-  // Two digits each, as the files this program writes hold them.
-  if (text.size() == 8 && text[2] == hourMinuteSecond_->first && text[5] == hourMinuteSecond_->second) {
-    const unsigned tens[3] = {digit(0), digit(3), digit(6)};
-    const unsigned ones[3] = {digit(1), digit(4), digit(7)};
-    if (std::max({tens[0], ones[0], tens[1], ones[1], tens[2], ones[2]}) < 10) {
-      const unsigned hour = tens[0] * 10 + ones[0];
-      const unsigned minute = tens[1] * 10 + ones[1];
-      const unsigned second = tens[2] * 10 + ones[2];
-      if (hour > 23 || minute > 59 || second > 59) {
-        return std::nullopt;
-      }
-      return static_cast<TimeOfDay>(hour) * kMillisecondsPerHour + static_cast<TimeOfDay>(minute) * kMillisecondsPerMinute +
-             static_cast<TimeOfDay>(second) * kMillisecondsPerSecond;
-    }
-  }
   const std::array<char, 2> separators{hourMinuteSecond_->first, hourMinuteSecond_->second};
   std::array<int, 3> numbers{};
   std::size_t at = 0;

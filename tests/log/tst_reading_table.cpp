@@ -142,6 +142,49 @@ private slots:
              stored);
   }
 
+  // A load's writers compare texts as a few words of their bytes: texts that share their first
+  // and last bytes, or differ only in their size or in the bytes the words overlap on, stay apart.
+  void writersTellLookalikeTextsApart() {
+    const std::vector<std::string> texts{"",
+                                         "a",
+                                         "ab",
+                                         "abb",
+                                         "aab",
+                                         std::string("a\0b", 3),
+                                         std::string("a\0\0b", 4),
+                                         "aaaa",
+                                         "aaaaa",
+                                         "aaaaaaa",
+                                         "aaaaaaaa",
+                                         "aaaaaaaaa",
+                                         std::string(16, 'a'),
+                                         std::string(17, 'a'),
+                                         std::string(20, 'a'),
+                                         "aaaaaaaaXaaaaaaaaa",
+                                         "aaaaaaaaaXaaaaaaaaaa",
+                                         "aaaaaaaaaaaXaaaaaaaa",
+                                         "12345678901234567890",
+                                         "12345678X01234567890"};
+    ReadingTable table;
+    // Every text twice, the second round in reverse, so that the second meeting finds the first.
+    std::vector<std::string> written(texts);
+    written.insert(written.end(), texts.rbegin(), texts.rend());
+    const std::size_t first = table.reserveRows(written.size());
+    {
+      ReadingTable::RowWriter writer(table);
+      for (std::size_t i = 0; i < written.size(); ++i) {
+        RowFields row;
+        row.text(TextField::Value) = written[i];
+        writer.write(first + i, row, std::nullopt);
+      }
+    }
+    table.commitReservedRows(written.size());
+    for (std::size_t i = 0; i < written.size(); ++i) {
+      QCOMPARE(*table.row(i).text(TextField::Value), std::string_view(written[i]));
+    }
+    QCOMPARE(table.textIdCount(), texts.size());
+  }
+
   void replaceWithTakesRowsStatesAndChangeLog() {
     ReadingTable table;
     table.appendAdded(rowNumbered(1));
