@@ -104,13 +104,26 @@ private:
     kept_.clear();
   }
 
-  // Keeps a row until its turn to be written. Texts that point into buffers the next row reuses
-  // (a value with references, a converted text) are kept with it.
-  void keep(std::size_t row, RowFields& fields, std::optional<std::uint8_t> state) {
+  // The pending row the next row is read into, emptied. Rows are read in place: a row copied
+  // in and out of a temporary costs more than reading it.
+  PendingRow& nextPending() {
     if (pendingCount_ == kPendingRows) {
       writePending();
     }
-    for (std::optional<std::string_view>& text : fields.texts) {
+    PendingRow& pending = pending_[pendingCount_];
+    pending.fields.No.reset();
+    pending.fields.Time.reset();
+    for (std::optional<std::string_view>& text : pending.fields.texts) {
+      text.reset();
+    }
+    pending.state.reset();
+    return pending;
+  }
+
+  // Keeps the row read into nextPending() until its turn to be written. Texts that point into
+  // buffers the next row reuses (a value with references, a converted text) are kept with it.
+  void keep(std::size_t row, PendingRow& pending) {
+    for (std::optional<std::string_view>& text : pending.fields.texts) {
       if (text && (text->data() < syntax_.bytes().data() || text->data() >= syntax_.bytes().data() + syntax_.bytes().size())) {
         const std::string_view cut = cutToFieldWidth(*text);
         // Room for every text of the pending rows was reserved: views into kept_ stay valid.
@@ -119,10 +132,11 @@ private:
         kept_ += cut;
       }
     }
-    if (fields.texts[0]) {
-      writer_.expect(TextField::Value, *fields.texts[0]);
+    if (pending.fields.texts[0]) {
+      writer_.expect(TextField::Value, *pending.fields.texts[0]);
     }
-    pending_[pendingCount_++] = {row, fields, state};
+    pending.row = row;
+    ++pendingCount_;
   }
 
   // A row in the form this program writes it (attributes in field order, double quotes, one
@@ -157,8 +171,9 @@ private:
     if (!literal("<ROW")) {
       return false;
     }
-    RowFields fields;
-    std::optional<std::uint8_t> state;
+    PendingRow& pending = nextPending();
+    RowFields& fields = pending.fields;
+    std::optional<std::uint8_t>& state = pending.state;
     std::string_view value;
     if (literal(" RowState=\"")) {
       if (!rawValue(value) || !(state = wholeNumber<std::uint8_t>(value))) {
@@ -180,22 +195,31 @@ private:
           bytes.substr(at + 1, kTextFieldNames[field].size()) == kTextFieldNames[field] &&
           bytes.substr(at + 1 + kTextFieldNames[field].size(), 2) == "=\"") {
         at += kTextFieldNames[field].size() + 3;
-        if (!rawValue(value) || !(fields.texts[field] = tableText(field, value, value))) {
+        if (!rawValue(value)) {
           return false;
         }
+        if (needsConversion(value)) {
+          const std::string* const converted = convertedText(field, value, value);
+          if (converted == nullptr) {
+            return false;
+          }
+          value = *converted;
+        }
+        fields.texts[field] = value;
       }
     }
     if (!literal("/>")) {
       return false;
     }
     syntax_.skip(at - syntax_.at());
-    keep(row, fields, state);
+    keep(row, pending);
     return true;
   }
 
   bool readRow(std::size_t row) {
-    RowFields fields;
-    std::optional<std::uint8_t> state;
+    PendingRow& pending = nextPending();
+    RowFields& fields = pending.fields;
+    std::optional<std::uint8_t>& state = pending.state;
     // Which of RowState, No, Time and the four texts were given: each at most once.
     unsigned given = 0;
     auto once = [&](unsigned bit, std::string_view attribute, std::string_view raw) {
@@ -235,9 +259,13 @@ private:
         case RowAttribute::V_Range:
         case RowAttribute::I_Range: {
           const auto field = static_cast<std::size_t>(which) - static_cast<std::size_t>(RowAttribute::Value);
-          const std::optional<std::string_view> value = syntax_.value(raw, textScratch_[field]);
-          fields.texts[field] = value ? tableText(field, *value, raw) : std::nullopt;
-          return once(8u << field, attribute, raw) && fields.texts[field].has_value();
+          std::optional<std::string_view> text = syntax_.value(raw, textScratch_[field]);
+          if (text && needsConversion(*text)) {
+            const std::string* const converted = convertedText(field, *text, raw);
+            text = converted != nullptr ? std::optional<std::string_view>(*converted) : std::nullopt;
+          }
+          fields.texts[field] = text;
+          return once(8u << field, attribute, raw) && text.has_value();
         }
         case RowAttribute::Other:
           break;
@@ -250,31 +278,31 @@ private:
     if (!empty && !syntax_.skipContent("ROW")) {
       return false;
     }
-    keep(row, fields, state);
+    keep(row, pending);
     return true;
   }
 
-  // A text as the table stores it: code page 936 bytes. A UTF-8 packet's texts are converted;
-  // the same text in the same field as in the row before is converted only once.
-  std::optional<std::string_view> tableText(std::size_t field, std::string_view text, std::string_view raw) {
-    if (syntax_.coding == TextCoding::Ansi || isPlainAscii(text)) {
-      return text;
-    }
-    if (text != lastUtf8_[field]) {
+  // The table holds code page 936 bytes: a UTF-8 packet's texts beyond ASCII are converted.
+  bool needsConversion(std::string_view text) const { return syntax_.coding == TextCoding::Utf8 && !isPlainAscii(text); }
+
+  // `utf8` in code page 936 bytes, or null when it has no such form (the failure is set). The
+  // same text in the same field as in the row before is converted only once.
+  const std::string* convertedText(std::size_t field, std::string_view utf8, std::string_view raw) {
+    if (utf8 != lastUtf8_[field]) {
       QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-      const QString unicode = decoder.decode(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+      const QString unicode = decoder.decode(QByteArrayView(utf8.data(), static_cast<qsizetype>(utf8.size())));
       if (decoder.hasError()) {
         syntax_.failIn(raw, "the " + std::string(kTextFieldNames[field]) + " text is not UTF-8, as the packet declares");
-        return std::nullopt;
+        return nullptr;
       }
       if (!toAnsi(unicode, lastAnsi_[field])) {
         syntax_.failIn(raw, "the " + std::string(kTextFieldNames[field]) + " text \"" + toAnsiLossy(unicode) +
                                 "\" has a character without a code page 936 form");
-        return std::nullopt;
+        return nullptr;
       }
-      lastUtf8_[field] = text;
+      lastUtf8_[field] = utf8;
     }
-    return std::string_view(lastAnsi_[field]);
+    return &lastAnsi_[field];
   }
 
   PacketSyntax syntax_;

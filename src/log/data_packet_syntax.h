@@ -4,6 +4,8 @@
 // its times of day, and the packet's syntax over bytes in memory (tags, attributes, values).
 
 #include "log/reading_table.h"
+#include "log/time_of_day_format.h"
+#include "log/whole_number.h"
 
 #include <array>
 #include <charconv>
@@ -60,6 +62,9 @@ inline constexpr std::array<bool, 256> kNeedsDecoding = [] {
 
 template <typename Number>
 std::optional<Number> wholeNumber(std::string_view text, int base = 10) {
+  if (base == 10) {
+    return decimalNumber<Number>(text);
+  }
   Number value{};
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
   if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
@@ -87,30 +92,22 @@ std::optional<std::string_view> attributeValue(std::string_view raw, std::string
 
 // hh:mm:sssss, the last five digits seconds * 1000 + milliseconds, or hh:mm:ss without them.
 inline std::optional<TimeOfDay> packetTime(std::string_view text) {
-  constexpr std::string_view kShape = "00:00:00000";
-  if (text.size() != kShape.size() && text.size() != kShape.size() - 3) {
+  // The seconds' two digits begin the five of "sssss": what is left are the milliseconds.
+  constexpr std::size_t kWithMilliseconds = 11;
+  constexpr std::size_t kWithout = 8;
+  if (text.size() != kWithMilliseconds && text.size() != kWithout) {
     return std::nullopt;
   }
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const bool matches = kShape[i] == ':' ? text[i] == ':' : text[i] >= '0' && text[i] <= '9';
-    if (!matches) {
+  std::optional<TimeOfDay> time = twoDigitTimeOfDay(text, {':', ':'});
+  for (std::size_t at = kWithout; time && at < text.size(); ++at) {
+    const unsigned digit = static_cast<unsigned char>(text[at]) - unsigned{'0'};
+    if (digit > 9) {
       return std::nullopt;
     }
+    constexpr TimeOfDay kPlaceValue[] = {100, 10, 1};
+    *time += static_cast<TimeOfDay>(digit) * kPlaceValue[at - kWithout];
   }
-  auto number = [text](std::size_t start, std::size_t length) {
-    int value = 0;
-    for (const char c : text.substr(start, length)) {
-      value = value * 10 + (c - '0');
-    }
-    return value;
-  };
-  const int hour = number(0, 2);
-  const int minute = number(3, 2);
-  const int inMinute = text.size() == kShape.size() ? number(6, 5) : number(6, 2) * 1000;
-  if (hour > 23 || minute > 59 || inMinute >= kMillisecondsPerMinute) {
-    return std::nullopt;
-  }
-  return hour * kMillisecondsPerHour + minute * kMillisecondsPerMinute + inMinute;
+  return time;
 }
 
 // "<ROW" followed by what ends an element name: where a row element begins.

@@ -1,5 +1,6 @@
 #include "log/text_table_file.h"
 
+#include "log/whole_number.h"
 #include "log/worker_thread.h"
 
 #include <algorithm>
@@ -50,16 +51,6 @@ void appendColumn(std::string& out, std::string_view text) {
       out[i] = ' ';
     }
   }
-}
-
-// The whole piece as a 32-bit signed decimal number: an optional minus and digits, nothing else.
-std::optional<std::int32_t> wholeNumber(std::string_view piece) {
-  std::int32_t value = 0;
-  const auto [end, error] = std::from_chars(piece.data(), piece.data() + piece.size(), value);
-  if (error != std::errc() || end != piece.data() + piece.size()) {
-    return std::nullopt;
-  }
-  return value;
 }
 
 // A piece of a line quoted in a message; a long one is cut after 20 bytes.
@@ -323,7 +314,7 @@ private:
       return "the line has more than six fields separated by TAB";
     }
     fields_ = RowFields{};
-    fields_.No = wholeNumber(pieces[0]);
+    fields_.No = decimalNumber<std::int32_t>(pieces[0]);
     if (!fields_.No) {
       return pieces[0].empty() ? std::string("the record number (No) is empty")
                                : quoted(pieces[0]) + " is not a record number (No), a whole number from -2147483648 to 2147483647";

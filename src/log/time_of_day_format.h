@@ -19,16 +19,45 @@
 #include <QLocale>
 #include <QString>
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace qm::log {
+
+// The time of the first eight bytes of `text`, "hh:mm:ss" with the separators given, read as one
+// word and checked at once: files hold millions of times, nearly always written so.
+inline std::optional<TimeOfDay> twoDigitTimeOfDay(std::string_view text, std::pair<char, char> separators) {
+  if (text.size() < 8) {
+    return std::nullopt;
+  }
+  // Byte i in bits 8i to 8i + 7, whatever the processor's byte order (one load where it is little).
+  std::uint64_t word = 0;
+  for (std::size_t i = 0; i < 8; ++i) {
+    word |= std::uint64_t{static_cast<unsigned char>(text[i])} << (8 * i);
+  }
+  // A digit XOR '0' is 0 to 9, and adding 0x76 to that leaves its top bit clear; any other byte
+  // sets it. The separators' bytes are left out.
+  const std::uint64_t digits = (word ^ 0x3030'0030'3000'3030ull) & 0xFFFF'00FF'FF00'FFFFull;
+  if ((((digits + 0x7676'0076'7600'7676ull) | digits) & 0x8080'0080'8000'8080ull) != 0 ||
+      static_cast<char>(word >> 16) != separators.first || static_cast<char>(word >> 40) != separators.second) {
+    return std::nullopt;
+  }
+  auto number = [digits](int at) {
+    return static_cast<TimeOfDay>((digits >> (8 * at)) & 0xFF) * 10 + static_cast<TimeOfDay>((digits >> (8 * at + 8)) & 0xFF);
+  };
+  const TimeOfDay hour = number(0);
+  const TimeOfDay minute = number(3);
+  const TimeOfDay second = number(6);
+  if (hour > 23 || minute > 59 || second > 59) {
+    return std::nullopt;
+  }
+  return ((hour * 60 + minute) * 60 + second) * 1000;
+}
 
 class TimeOfDayFormat {
 public:
@@ -42,7 +71,7 @@ public:
   std::optional<TimeOfDay> parse(std::string_view text) const {
     // A file holds millions of times, nearly always as the program writes them: two digits each.
     if (hourMinuteSecond_ && text.size() == 8) {
-      if (const std::optional<TimeOfDay> time = twoDigitsEach(text, *hourMinuteSecond_)) {
+      if (const std::optional<TimeOfDay> time = twoDigitTimeOfDay(text, *hourMinuteSecond_)) {
         return time;
       }
     }
@@ -60,31 +89,6 @@ private:
   std::optional<TimeOfDay> parseItems(std::string_view text) const;
   std::optional<TimeOfDay> parseHourMinuteSecond(std::string_view text) const;
 
-  // "hh:mm:ss" with the separators given, its eight bytes read as one word and checked at once.
-  static std::optional<TimeOfDay> twoDigitsEach(std::string_view text, std::pair<char, char> separators) {
-    if constexpr (std::endian::native != std::endian::little) {
-      return std::nullopt;
-    }
-    std::uint64_t word = 0;
-    std::memcpy(&word, text.data(), sizeof word);
-    // A digit XOR '0' is 0 to 9, and adding 0x76 to that leaves its top bit clear; any other byte
-    // sets it. The separators' bytes are left out.
-    const std::uint64_t digits = (word ^ 0x3030'0030'3000'3030ull) & 0xFFFF'00FF'FF00'FFFFull;
-    if ((((digits + 0x7676'0076'7600'7676ull) | digits) & 0x8080'0080'8000'8080ull) != 0 ||
-        static_cast<char>(word >> 16) != separators.first || static_cast<char>(word >> 40) != separators.second) {
-      return std::nullopt;
-    }
-    auto number = [digits](int at) {
-      return static_cast<TimeOfDay>((digits >> (8 * at)) & 0xFF) * 10 + static_cast<TimeOfDay>((digits >> (8 * at + 8)) & 0xFF);
-    };
-    const TimeOfDay hour = number(0);
-    const TimeOfDay minute = number(3);
-    const TimeOfDay second = number(6);
-    if (hour > 23 || minute > 59 || second > 59) {
-      return std::nullopt;
-    }
-    return ((hour * 60 + minute) * 60 + second) * 1000;
-  }
 
   std::vector<Item> items_;
   std::size_t maxBytes_ = 0;  // of a formatted time

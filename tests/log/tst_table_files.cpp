@@ -196,6 +196,10 @@ private slots:
     QTest::newRow("leading blank") << "HH:mm:ss" << QByteArray(" 12:00:00") << -1;
     QTest::newRow("trailing blank") << "HH:mm:ss" << QByteArray("12:00:00 ") << -1;
     QTest::newRow("other separator") << "HH:mm:ss" << QByteArray("12.00.00") << -1;
+    // The bytes next to the digits, and one with the top bit set, where a digit is looked for.
+    QTest::newRow("byte before 0") << "HH:mm:ss" << QByteArray("1/:00:00") << -1;
+    QTest::newRow("byte after 9") << "HH:mm:ss" << QByteArray("12:0::00") << -1;
+    QTest::newRow("double-byte character") << "HH:mm:ss" << QByteArray("12:00:0\xB9") << -1;
     QTest::newRow("NULL") << "HH:mm:ss" << QByteArray("NULL") << -1;
     QTest::newRow("empty") << "HH:mm:ss" << QByteArray("") << -1;
     QTest::newRow("13 with PM") << "h:mm:ss AP" << QByteArray("13:03:27 PM") << -1;
@@ -380,6 +384,8 @@ private slots:
     QTest::newRow("RowState beyond a byte") << replaced("No=\"1\"", "RowState=\"256\"");
     QTest::newRow("time of hour 24") << replaced("No=\"1\"", "Time=\"24:00:00000\"");
     QTest::newRow("time of second 60") << replaced("No=\"1\"", "Time=\"00:00:60000\"");
+    QTest::newRow("time with a letter for milliseconds") << replaced("No=\"1\"", "Time=\"00:00:00a00\"");
+    QTest::newRow("time with a colon for milliseconds") << replaced("No=\"1\"", "Time=\"00:00:00:00\"");
     QTest::newRow("change log not in threes") << replaced("<PARAMS/>", "<PARAMS CHANGE_LOG=\"1 0 4 2\"/>");
     QTest::newRow("change log with a sign") << replaced("<PARAMS/>", "<PARAMS CHANGE_LOG=\"-1 0 4\"/>");
     QTest::newRow("end tags crossed") << replaced("</ROWDATA></DATAPACKET>", "</DATAPACKET></ROWDATA>");
