@@ -1,47 +1,99 @@
 #include "log/chunked_input.h"
 
 #include "core/ansi_text.h"
+#include "log/worker_thread.h"
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace qm::log {
 
 ChunkedInput::ChunkedInput(std::string_view bytes) : data_(bytes.data()), held_(bytes.size()), size_(bytes.size()) {}
 
 ChunkedInput::ChunkedInput(QFile& file) : file_(&file), size_(static_cast<std::uint64_t>(std::max<qint64>(file.size(), 0))) {
-  data_ = buffer_.data();
+  data_ = current_.buffer.data();
+  if (size_ > kBlockBytes) {
+    reader_ = std::make_unique<WorkerThread>();
+  }
+  startReading(0);
 }
+
+ChunkedInput::~ChunkedInput() = default;
 
 bool ChunkedInput::readMore() {
   if (file_ == nullptr || failure_ || atEnd()) {
     return false;
   }
-  // The unconsumed bytes move to the front; the buffer grows only for a piece longer than it.
+  Block block = takeBlock();
+  if (block.failure) {
+    failure_ = std::move(block.failure);
+    return false;
+  }
   const std::size_t kept = held_ - consumed_;
-  std::memmove(buffer_.data(), data_ + consumed_, kept);
+  const char* const keptBytes = data_ + consumed_;
   offset_ += consumed_;
   consumed_ = 0;
-  const std::size_t wanted =
-      static_cast<std::size_t>(std::min<std::uint64_t>(std::max(kReadBytes, kept), size_ - offset_ - kept));
-  if (buffer_.size() < kept + wanted) {
-    buffer_.resize(kept + wanted);
+  held_ = kept + block.size;
+  if (kept <= kKeptRoom) {
+    char* const start = block.buffer.data() + kKeptRoom - kept;
+    std::memmove(start, keptBytes, kept);
+    data_ = start;
+    // The block that was current becomes the one the reader fills next.
+    std::swap(current_, block);
+    next_ = std::move(block);
+  } else {
+    // Unconsumed bytes beyond the room (a piece of markup longer than it): joined with the block.
+    std::string joined(held_, '\0');
+    std::memcpy(joined.data(), keptBytes, kept);
+    std::memcpy(joined.data() + kept, block.bytes(), block.size);
+    joined_ = std::move(joined);
+    data_ = joined_.data();
+    next_ = std::move(block);
   }
-  data_ = buffer_.data();
-  held_ = kept;
-  while (held_ < kept + wanted) {
-    const qint64 got = file_->read(buffer_.data() + held_, static_cast<qint64>(kept + wanted - held_));
-    if (got < 0) {
-      failure_ = LoadFailure{"the file could not be read: " + toAnsiLossy(file_->errorString()), std::nullopt, std::nullopt};
-      return false;
-    }
-    if (got == 0) {
-      failure_ = LoadFailure{"the file became shorter while it was read", std::nullopt, std::nullopt};
-      return false;
-    }
-    held_ += static_cast<std::size_t>(got);
+  if (!atEnd()) {
+    startReading(offset_ + held_);
   }
   return true;
+}
+
+// The block at `from`, read on the reader thread when there is one.
+void ChunkedInput::startReading(std::uint64_t from) {
+  if (reader_) {
+    reader_->post([this, from] { readBlock(next_, from); });
+  } else {
+    readBlock(next_, from);
+  }
+}
+
+ChunkedInput::Block ChunkedInput::takeBlock() {
+  if (reader_) {
+    reader_->wait();
+  }
+  return std::move(next_);
+}
+
+void ChunkedInput::readBlock(Block& block, std::uint64_t from) const {
+  const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes, size_ - from));
+  if (block.buffer.size() < kKeptRoom + wanted) {
+    block.buffer.resize(kKeptRoom + wanted);
+  }
+  block.size = 0;
+  block.failure.reset();
+  // The reader thread is the file's only user while it reads.
+  char* const into = block.buffer.data() + kKeptRoom;
+  while (block.size < wanted) {
+    const qint64 got = file_->read(into + block.size, static_cast<qint64>(wanted - block.size));
+    if (got < 0) {
+      block.failure = LoadFailure{"the file could not be read: " + toAnsiLossy(file_->errorString()), std::nullopt, std::nullopt};
+      return;
+    }
+    if (got == 0) {
+      block.failure = LoadFailure{"the file became shorter while it was read", std::nullopt, std::nullopt};
+      return;
+    }
+    block.size += static_cast<std::size_t>(got);
+  }
 }
 
 }  // namespace qm::log

@@ -8,11 +8,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace qm::log {
+
+class WorkerThread;
 
 // Why a load stopped, in code page 936 bytes, and where: the line of a text file, or the byte
 // offset in a packet (whose line and column are worked out only for the message).
@@ -28,8 +31,12 @@ public:
   explicit ChunkedInput(std::string_view bytes);
   // A file open for reading. Only the bytes it had when the load began are read: a file that
   // grows meanwhile (a log still being written) is read as it was, and one that becomes shorter
-  // fails the load.
+  // fails the load. A file of more than one block is read a block ahead, on a thread of its own,
+  // while the bytes before are parsed.
   explicit ChunkedInput(QFile& file);
+  ~ChunkedInput();
+  ChunkedInput(const ChunkedInput&) = delete;
+  ChunkedInput& operator=(const ChunkedInput&) = delete;
 
   // The bytes read and not consumed yet.
   std::string_view bytes() const { return {data_ + consumed_, held_ - consumed_}; }
@@ -39,16 +46,33 @@ public:
   std::uint64_t size() const { return size_; }
   bool atEnd() const { return offset_ + held_ == size_; }
 
-  // Reads the next few megabytes (more when bytes() is already that long) after the bytes held.
-  // False when there is nothing more to read, or when reading failed (failure() then says why).
+  // Adds the next block of the file after the bytes held. False when there is nothing more to
+  // read, or when reading failed (failure() then says why).
   bool readMore();
   const std::optional<LoadFailure>& failure() const { return failure_; }
 
 private:
-  static constexpr std::size_t kReadBytes = 8 * 1024 * 1024;
+  static constexpr std::size_t kBlockBytes = 4 * 1024 * 1024;
+  // Room before a block for the bytes of the block before that were not consumed yet: the
+  // unfinished last line or row, which then need not be copied with the block.
+  static constexpr std::size_t kKeptRoom = 64 * 1024;
+
+  // A block of the file, with kKeptRoom bytes of room before it.
+  struct Block {
+    std::string buffer;
+    std::size_t size = 0;
+    std::optional<LoadFailure> failure;
+    const char* bytes() const { return buffer.data() + kKeptRoom; }
+  };
+  void readBlock(Block& block, std::uint64_t from) const;
+  void startReading(std::uint64_t from);
+  Block takeBlock();
 
   QFile* file_ = nullptr;
-  std::string buffer_;
+  Block current_;
+  Block next_;
+  std::unique_ptr<WorkerThread> reader_;  // reading next_, for a file of more than one block
+  std::string joined_;                    // kept bytes too many for the room, and a block after them
   const char* data_ = nullptr;
   std::size_t held_ = 0;      // bytes at data_
   std::size_t consumed_ = 0;  // of those

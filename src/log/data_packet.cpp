@@ -315,6 +315,86 @@ private:
   std::array<std::string, kTextFieldCount> lastAnsi_;
 };
 
+// A change log as this program writes it: each entry for the row after the one before, with the
+// same detail and kind, one blank after each ("7 0 4 8 0 4 9 0 4 "). Such a stretch is compared
+// with the text it must be, the row number counted up in decimal, rather than read number by
+// number: a packet of ten million rows holds ten million entries before its first row.
+class CountedEntries {
+public:
+  // The entries that would follow `last`.
+  explicit CountedEntries(const ChangeLogEntry& last) : next_{last.row + 1, last.detail, last.kind} {
+    char* const end = expected_.data() + expected_.size();
+    char* at = std::to_chars(expected_.data(), end, next_.row).ptr;
+    rowDigits_ = static_cast<std::size_t>(at - expected_.data());
+    *at++ = ' ';
+    at = std::to_chars(at, end, next_.detail).ptr;
+    *at++ = ' ';
+    at = std::to_chars(at, end, next_.kind).ptr;
+    *at++ = ' ';
+    size_ = static_cast<std::size_t>(at - expected_.data());
+    possible_ = last.row != std::numeric_limits<std::uint32_t>::max();
+  }
+
+  // How many such entries `bytes` begins with; `consumed` is set to the bytes they take.
+  std::uint32_t match(std::string_view bytes, std::size_t& consumed) {
+    std::uint32_t count = 0;
+    consumed = 0;
+    while (possible_ && bytes.size() - consumed >= size_ && isExpected(bytes.data() + consumed)) {
+      consumed += size_;
+      ++count;
+      countUp();
+    }
+    return count;
+  }
+
+private:
+  // The expected bytes at `at`, compared a word at a time: a call to memcmp for a dozen bytes
+  // would cost more than the rest of the entry.
+  bool isExpected(const char* at) const {
+    auto word = [](const char* from) {
+      std::uint64_t value = 0;
+      std::memcpy(&value, from, sizeof value);
+      return value;
+    };
+    if (size_ < 8) {
+      return std::equal(expected_.data(), expected_.data() + size_, at);
+    }
+    for (std::size_t i = 0; i + 8 < size_; i += 8) {
+      if (word(at + i) != word(expected_.data() + i)) {
+        return false;
+      }
+    }
+    return word(at + size_ - 8) == word(expected_.data() + size_ - 8);
+  }
+
+  void countUp() {
+    if (next_.row == std::numeric_limits<std::uint32_t>::max()) {
+      possible_ = false;
+      return;
+    }
+    ++next_.row;
+    for (std::size_t i = rowDigits_; i-- > 0;) {
+      if (expected_[i] != '9') {
+        ++expected_[i];
+        return;
+      }
+      expected_[i] = '0';
+    }
+    // All nines: one digit more, and the rest moves up.
+    std::memmove(expected_.data() + 1, expected_.data(), size_);
+    expected_[0] = '1';
+    ++rowDigits_;
+    ++size_;
+  }
+
+  // Room for a row, a detail and a kind of up to ten digits each, and their blanks.
+  std::array<char, 3 * 11> expected_{};
+  std::size_t rowDigits_ = 0;
+  std::size_t size_ = 0;
+  ChangeLogEntry next_;
+  bool possible_ = true;
+};
+
 class PacketReader {
 public:
   PacketReader(ChunkedInput& input, ReadingTable& table, const FileProgress& progress)
@@ -559,16 +639,33 @@ private:
     std::size_t taken = 0;
     std::uint64_t number = 0;
     bool inNumber = false;
+    std::optional<ChangeLogEntry> last;  // the entry appended last
+    bool counting = false;               // it continued the one before it
     auto endNumber = [&] {
       if (inNumber) {
         entry[taken++] = static_cast<std::uint32_t>(number);
         number = 0;
         inNumber = false;
         if (taken == entry.size()) {
-          table_.appendChangeLogEntry({entry[0], entry[1], entry[2]});
+          const ChangeLogEntry appended{entry[0], entry[1], entry[2]};
+          table_.appendChangeLogEntry(appended);
+          counting = last && std::uint64_t{last->row} + 1 == appended.row && last->detail == appended.detail &&
+                     last->kind == appended.kind;
+          last = appended;
           taken = 0;
         }
       }
+    };
+    // After an entry that continued the one before it, ended by a blank: the entries at the start
+    // of `bytes` that go on counting are taken at once. Returns the bytes they took.
+    auto countedEntries = [&](std::string_view bytes) {
+      CountedEntries counted(*last);
+      std::size_t consumed = 0;
+      if (const std::uint32_t count = counted.match(bytes, consumed); count > 0) {
+        table_.appendChangeLogEntries({last->row + 1, last->detail, last->kind}, count);
+        last = ChangeLogEntry{last->row + count, last->detail, last->kind};
+      }
+      return consumed;
     };
     // A character of the value, from the file or from a reference.
     auto take = [&](char c) {
@@ -607,6 +704,9 @@ private:
           at = end;
         } else if (!take(c)) {
           return failAt(at, "the CHANGE_LOG is not a list of numbers");
+        } else if (counting && taken == 0 && !inNumber) {
+          counting = false;
+          at += countedEntries(bytes.substr(at + 1));
         }
       }
       input_.consume(at);

@@ -266,6 +266,8 @@ void ReadingTable::appendStored(const RowFields& fields, std::optional<std::uint
 
 void ReadingTable::appendChangeLogEntry(const ChangeLogEntry& entry) { recordChange(entry); }
 
+void ReadingTable::appendChangeLogEntries(const ChangeLogEntry& first, std::uint32_t count) { recordChanges(first, count); }
+
 void ReadingTable::forEachChangeLogEntry(const std::function<void(const ChangeLogEntry&)>& visit) const {
   for (const ChangeRun& run : changeLog_) {
     ChangeLogEntry entry = run.first;
@@ -340,6 +342,21 @@ void ReadingTable::recordChange(const ChangeLogEntry& entry) {
   changeLog_.push_back({entry, 1});
 }
 
+// As recordChange for `first` and the same change of each next row, `count` entries in all.
+void ReadingTable::recordChanges(const ChangeLogEntry& first, std::uint32_t count) {
+  if (count == 0) {
+    return;
+  }
+  recordChange(first);
+  // The rest continue that run, as far as its count goes; a run of 2^32 - 1 entries is full.
+  ChangeRun& run = changeLog_.back();
+  const std::uint32_t joined = std::min(count - 1, std::numeric_limits<std::uint32_t>::max() - run.count);
+  run.count += joined;
+  for (std::uint32_t i = joined + 1; i < count; ++i) {
+    recordChange({first.row + i, first.detail, first.kind});
+  }
+}
+
 StoredRowSpan ReadingTable::spanAt(std::size_t storedIndex) const {
   const Chunk& chunk = *chunks_[storedIndex / Chunk::kRows];
   const std::size_t at = storedIndex % Chunk::kRows;
@@ -391,9 +408,7 @@ void ReadingTable::commitReservedAddedRows(std::size_t count) {
   if (count == 0) {
     return;
   }
-  recordChange({firstNumber, 0, kChangeAdded});
-  // The rest of the entries continue that run.
-  changeLog_.back().count += static_cast<std::uint32_t>(count - 1);
+  recordChanges({firstNumber, 0, kChangeAdded}, static_cast<std::uint32_t>(count));
   emit rowsAppended(firstShown, count);
   moveCurrentRow(rowCount() - 1);
 }

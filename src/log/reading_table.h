@@ -170,6 +170,8 @@ public:
   // packet's change log is taken as it stands. Neither posts nor notifies; call replaceWith after.
   void appendStored(const RowFields& fields, std::optional<std::uint8_t> state);
   void appendChangeLogEntry(const ChangeLogEntry& entry);
+  // `count` entries: `first`, then the same change for each next row.
+  void appendChangeLogEntries(const ChangeLogEntry& first, std::uint32_t count);
 
   bool hasChangeLog() const { return !changeLog_.empty(); }
   void forEachChangeLogEntry(const std::function<void(const ChangeLogEntry&)>& visit) const;
@@ -233,6 +235,7 @@ private:
   std::uint32_t textId(std::size_t field, std::string_view text);
   void forgetTexts();
   void recordChange(const ChangeLogEntry& entry);
+  void recordChanges(const ChangeLogEntry& first, std::uint32_t count);
   void moveCurrentRow(std::optional<std::size_t> visibleIndex);
   StoredRowSpan spanAt(std::size_t storedIndex) const;
   void dropRoomAfter(std::size_t rows);
