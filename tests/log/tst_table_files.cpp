@@ -342,6 +342,28 @@ private slots:
     QTest::newRow("change log with other blanks")
         << packetWithRows("").replace("<PARAMS/>", "<PARAMS LCID=\"1033\" CHANGE_LOG=\" 1 0 4\n2  0 2 \"></PARAMS>")
         << QByteArray("1 0 4;2 0 2;");
+    // Entries that count up row by row are read in stretches: where a stretch breaks off (another
+    // change, another spelling, a row number one digit longer, the last row number) the entries
+    // must come out as they stand.
+    auto withChangeLog = [](const QByteArray& changeLog) {
+      QByteArray entries;
+      const QList<QByteArray> numbers = changeLog.simplified().split(' ');
+      for (qsizetype i = 0; i + 2 < numbers.size(); i += 3) {
+        entries += QByteArray::number(numbers[i].toUInt()) + ' ' + QByteArray::number(numbers[i + 1].toUInt()) + ' ' +
+                   QByteArray::number(numbers[i + 2].toUInt()) + ';';
+      }
+      return std::pair(packetWithRows("").replace("<PARAMS/>", "<PARAMS CHANGE_LOG=\"" + changeLog + "\"/>"), entries);
+    };
+    const auto [brokenStretches, brokenEntries] = withChangeLog(
+        "7 0 4 8 0 4 9 0 4 10 0 4 11 0 4 3 0 2 12 0 4 13 0 4 013 0 4 14 0 4 99 0 4 100 0 4 101 0 4  102 0 4 103 0 2 "
+        "104 0 2 105 0 4 4294967294 0 4 4294967295 0 4 0 0 4 1 0 4 2 0 4");
+    QTest::newRow("counted change log, broken off") << brokenStretches << brokenEntries;
+    QByteArray longLog;
+    for (int row = 1; row <= 600'000; ++row) {
+      longLog += QByteArray::number(row) + (row == 300'000 ? " 0 2 " : " 0 4 ");
+    }
+    const auto [longStretches, longEntries] = withChangeLog(longLog.trimmed());
+    QTest::newRow("counted change log longer than a block") << longStretches << longEntries;
   }
 
   void packetReaderAccepts() {
