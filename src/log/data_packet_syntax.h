@@ -98,16 +98,16 @@ inline std::optional<TimeOfDay> packetTime(std::string_view text) {
   if (text.size() != kWithMilliseconds && text.size() != kWithout) {
     return std::nullopt;
   }
-  std::optional<TimeOfDay> time = twoDigitTimeOfDay(text, {':', ':'});
-  for (std::size_t at = kWithout; time && at < text.size(); ++at) {
+  TimeOfDay time = twoDigitTimeOfDay(text, {':', ':'});
+  for (std::size_t at = kWithout; time >= 0 && at < text.size(); ++at) {
     const unsigned digit = static_cast<unsigned char>(text[at]) - unsigned{'0'};
     if (digit > 9) {
       return std::nullopt;
     }
     constexpr TimeOfDay kPlaceValue[] = {100, 10, 1};
-    *time += static_cast<TimeOfDay>(digit) * kPlaceValue[at - kWithout];
+    time += static_cast<TimeOfDay>(digit) * kPlaceValue[at - kWithout];
   }
-  return time;
+  return time >= 0 ? std::optional<TimeOfDay>(time) : std::nullopt;
 }
 
 // "<ROW" followed by what ends an element name: where a row element begins.

@@ -511,7 +511,7 @@ std::uint32_t ReadingTable::RowWriter::textId(std::size_t field, std::string_vie
   }
   slots_[slot] = {words, id};
   last = slots_[slot];
-  if (++used_ * 4 > slots_.size() * 3) {
+  if (++used_ * 2 > slots_.size()) {
     growCache();
   }
   return id;

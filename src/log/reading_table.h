@@ -295,7 +295,7 @@ private:
   ReadingTable& table_;
   // The text each field was given last: a log repeats its unit, function and mode.
   std::array<Slot, kTextFieldCount> lastTexts_;
-  std::vector<Slot> slots_;  // open addressing, at most three quarters of them used
+  std::vector<Slot> slots_;  // open addressing, at most half of them used
   std::size_t used_ = 0;
 };
 

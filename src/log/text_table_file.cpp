@@ -320,10 +320,16 @@ private:
                                : quoted(pieces[0]) + " is not a record number (No), a whole number from -2147483648 to 2147483647";
     }
     if (count > 1) {
-      fields_.Time = timeFormat_.parse(pieces[1]);
-      if (!fields_.Time) {
-        return quoted(pieces[1]) + " is not a time of day (Time) like \"" + timeFormat_.format(47'109'000) + '"';
+      // The time as a plain number first: see twoDigitTimeOfDay.
+      TimeOfDay time = timeFormat_.parseAsWritten(pieces[1]);
+      if (time < 0) {
+        const std::optional<TimeOfDay> otherwise = timeFormat_.parse(pieces[1]);
+        if (!otherwise) {
+          return quoted(pieces[1]) + " is not a time of day (Time) like \"" + timeFormat_.format(47'109'000) + '"';
+        }
+        time = *otherwise;
       }
+      fields_.Time = time;
     }
     for (std::size_t position = 2; position < count; ++position) {
       fields_.texts[position - 2] = pieces[position];
