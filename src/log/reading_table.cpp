@@ -467,22 +467,6 @@ ReadingTable::RowWriter::RowWriter(ReadingTable& table) : table_(table), slots_(
 
 ReadingTable::RowWriter::~RowWriter() = default;
 
-void ReadingTable::RowWriter::write(std::size_t reservedIndex, const RowFields& fields,
-                                    std::optional<std::uint8_t> state) {
-  Q_ASSERT(reservedIndex < table_.reservedCount_);
-  const std::size_t stored = table_.storedCount_ + reservedIndex;
-  Chunk& chunk = *table_.chunks_[stored / Chunk::kRows];
-  const std::size_t at = stored % Chunk::kRows;
-  chunk.no[at] = fields.No.value_or(0);
-  chunk.time[at] = fields.Time.value_or(kNullTime);
-  for (std::size_t field = 0; field < kTextFieldCount; ++field) {
-    const std::optional<std::string_view>& text = fields.texts[field];
-    chunk.text[field][at] = text ? textId(field, cutToFieldWidth(*text)) : kNullText;
-  }
-  chunk.flags[at] = static_cast<std::uint8_t>((fields.No ? kHasNo : 0) | (state ? kHasState : 0));
-  chunk.state[at] = state.value_or(0);
-}
-
 void ReadingTable::RowWriter::expect(TextField field, std::string_view text) const {
   const TextWords words = TextWords::of(cutToFieldWidth(text));
   if (!(lastTexts_[static_cast<std::size_t>(field)].words == words)) {
@@ -490,12 +474,18 @@ void ReadingTable::RowWriter::expect(TextField field, std::string_view text) con
   }
 }
 
-std::uint32_t ReadingTable::RowWriter::textId(std::size_t field, std::string_view text) {
+// Inline, and apart from the lookup, because most texts are their field's last one: a call and
+// its register saving cost more than the compare.
+inline std::uint32_t ReadingTable::RowWriter::textId(std::size_t field, std::string_view text) {
   const TextWords words = TextWords::of(text);
-  Slot& last = lastTexts_[field];
-  if (last.id != kNullText && last.words == words) {
+  if (const Slot& last = lastTexts_[field]; last.id != kNullText && last.words == words) {
     return last.id;
   }
+  return lookUp(field, text, words);
+}
+
+std::uint32_t ReadingTable::RowWriter::lookUp(std::size_t field, std::string_view text, const TextWords& words) {
+  Slot& last = lastTexts_[field];
   const std::size_t mask = slots_.size() - 1;
   std::size_t slot = words.hash() & mask;
   for (; slots_[slot].id != kNullText; slot = (slot + 1) & mask) {
@@ -515,6 +505,22 @@ std::uint32_t ReadingTable::RowWriter::textId(std::size_t field, std::string_vie
     growCache();
   }
   return id;
+}
+
+void ReadingTable::RowWriter::write(std::size_t reservedIndex, const RowFields& fields,
+                                    std::optional<std::uint8_t> state) {
+  Q_ASSERT(reservedIndex < table_.reservedCount_);
+  const std::size_t stored = table_.storedCount_ + reservedIndex;
+  Chunk& chunk = *table_.chunks_[stored / Chunk::kRows];
+  const std::size_t at = stored % Chunk::kRows;
+  chunk.no[at] = fields.No.value_or(0);
+  chunk.time[at] = fields.Time.value_or(kNullTime);
+  for (std::size_t field = 0; field < kTextFieldCount; ++field) {
+    const std::optional<std::string_view>& text = fields.texts[field];
+    chunk.text[field][at] = text ? textId(field, cutToFieldWidth(*text)) : kNullText;
+  }
+  chunk.flags[at] = static_cast<std::uint8_t>((fields.No ? kHasNo : 0) | (state ? kHasState : 0));
+  chunk.state[at] = state.value_or(0);
 }
 
 void ReadingTable::RowWriter::growCache() {

@@ -288,7 +288,9 @@ private:
     std::uint32_t id = kNoTextId;  // kNoTextId: a free slot
   };
 
+  // The id of `text` for `field`, looked up in the cache when it is not the field's last text.
   std::uint32_t textId(std::size_t field, std::string_view text);
+  std::uint32_t lookUp(std::size_t field, std::string_view text, const TextWords& words);
   const Slot& slotOf(const TextWords& words) const;
   void growCache();
 

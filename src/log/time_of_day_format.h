@@ -19,8 +19,10 @@
 #include <QLocale>
 #include <QString>
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,10 +39,11 @@ inline TimeOfDay twoDigitTimeOfDay(std::string_view text, std::pair<char, char> 
   if (text.size() < 8) {
     return -1;
   }
-  // Byte i in bits 8i to 8i + 7, whatever the processor's byte order (one load where it is little).
+  // Byte i in bits 8i to 8i + 7, whatever the processor's byte order.
   std::uint64_t word = 0;
-  for (std::size_t i = 0; i < 8; ++i) {
-    word |= std::uint64_t{static_cast<unsigned char>(text[i])} << (8 * i);
+  std::memcpy(&word, text.data(), sizeof word);
+  if constexpr (std::endian::native == std::endian::big) {
+    word = __builtin_bswap64(word);
   }
   // A digit XOR '0' is 0 to 9, and adding 0x76 to that leaves its top bit clear; any other byte
   // sets it. The separators' bytes are left out.
