@@ -17,6 +17,10 @@ namespace qm::log {
 
 class WorkerThread;
 
+// Bytes parsed at once beyond which a reader splits them in two and parses the halves on two
+// threads: below it, handing half to the other thread costs more than it saves.
+inline constexpr std::size_t kParallelParseBytes = 1024 * 1024;
+
 // Why a load stopped, in code page 936 bytes, and where: the line of a text file, or the byte
 // offset in a packet (whose line and column are worked out only for the message).
 struct LoadFailure {

@@ -1,8 +1,9 @@
 #include "log/reading_table.h"
 
+#include "log/reading_table_storage.h"
+
 #include <algorithm>
 #include <cstddef>
-#include <cstring>
 #include <limits>
 #include <utility>
 
@@ -20,16 +21,6 @@ bool isLeadByte(char byte) {
   return value >= 0x81 && value <= 0xFE;
 }
 
-std::uint64_t textHash(std::string_view text) {
-  std::uint64_t value = 14695981039346656037ull;
-  for (const char byte : text) {
-    value = (value ^ static_cast<unsigned char>(byte)) * 1099511628211ull;
-  }
-  value ^= value >> 33;
-  value *= 0xff51afd7ed558ccdull;
-  return value ^ (value >> 33);
-}
-
 }  // namespace
 
 std::string_view detail::cutLongText(std::string_view text) {
@@ -43,82 +34,6 @@ std::string_view detail::cutLongText(std::string_view text) {
   }
   return text.substr(0, end);
 }
-
-// Interned texts: each distinct text is stored once, in blocks that never move, and found again
-// through an open-addressing hash table of ids.
-class ReadingTable::TextPool {
-public:
-  std::uint32_t intern(std::string_view text) {
-    if ((entries_.size() + 1) * 2 > slots_.size()) {
-      grow();
-    }
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t slot = hash(text) & mask;; slot = (slot + 1) & mask) {
-      const std::uint32_t id = slots_[slot];
-      if (id == kNullText) {
-        const auto newId = static_cast<std::uint32_t>(entries_.size());
-        entries_.push_back(keep(text));
-        slots_[slot] = newId;
-        return newId;
-      }
-      if (entries_[id] == text) {
-        return id;
-      }
-    }
-  }
-
-  std::string_view text(std::uint32_t id) const { return entries_[id]; }
-  std::size_t size() const { return entries_.size(); }
-
-  std::size_t memoryBytes() const {
-    return blocks_.size() * kBlockBytes + entries_.capacity() * sizeof(std::string_view) +
-           slots_.capacity() * sizeof(std::uint32_t);
-  }
-
-private:
-  static constexpr std::size_t kBlockBytes = 64 * 1024;
-
-  static std::size_t hash(std::string_view text) { return static_cast<std::size_t>(textHash(text)); }
-
-  std::string_view keep(std::string_view text) {
-    if (blocks_.empty() || blockUsed_ + text.size() > kBlockBytes) {
-      blocks_.push_back(std::make_unique<char[]>(kBlockBytes));
-      blockUsed_ = 0;
-    }
-    char* place = blocks_.back().get() + blockUsed_;
-    std::copy(text.begin(), text.end(), place);
-    blockUsed_ += text.size();
-    return {place, text.size()};
-  }
-
-  void grow() {
-    std::vector<std::uint32_t> grown(std::max<std::size_t>(64, slots_.size() * 2), kNullText);
-    const std::size_t mask = grown.size() - 1;
-    for (std::uint32_t id = 0; id < entries_.size(); ++id) {
-      std::size_t slot = hash(entries_[id]) & mask;
-      while (grown[slot] != kNullText) {
-        slot = (slot + 1) & mask;
-      }
-      grown[slot] = id;
-    }
-    slots_ = std::move(grown);
-  }
-
-  std::vector<std::unique_ptr<char[]>> blocks_;
-  std::size_t blockUsed_ = 0;
-  std::vector<std::string_view> entries_;
-  std::vector<std::uint32_t> slots_;
-};
-
-// Rows are stored column-wise, 65536 to a chunk, so that growing the table never copies it.
-struct ReadingTable::Chunk {
-  static constexpr std::size_t kRows = 1 << 16;
-  std::int32_t no[kRows];
-  TimeOfDay time[kRows];
-  std::uint32_t text[kTextFieldCount][kRows];
-  std::uint8_t flags[kRows];
-  std::uint8_t state[kRows];
-};
 
 ReadingTable::ReadingTable(QObject* parent) : QObject(parent), texts_(std::make_unique<TextPool>()) {
   lastTextIds_.fill(kNullText);
@@ -424,118 +339,6 @@ void ReadingTable::moveCurrentRow(std::optional<std::size_t> visibleIndex) {
   }
   currentRow_ = visibleIndex;
   emit currentRowChanged(visibleIndex);
-}
-
-inline ReadingTable::RowWriter::TextWords ReadingTable::RowWriter::TextWords::of(std::string_view text) {
-  Q_ASSERT(text.size() <= kTextFieldBytes);
-  const char* const bytes = text.data();
-  const std::size_t size = text.size();
-  auto word = [bytes](std::size_t at, auto value) {
-    std::memcpy(&value, bytes + at, sizeof value);
-    return static_cast<std::uint64_t>(value);
-  };
-  TextWords words;
-  words.size = static_cast<std::uint32_t>(size);
-  if (size >= 8) {
-    // Head and tail cover up to 16 bytes; beyond that the four after the head are missing.
-    words.head = word(0, std::uint64_t{});
-    words.tail = word(size - 8, std::uint64_t{});
-    words.middle = size > 16 ? static_cast<std::uint32_t>(word(8, std::uint32_t{})) : 0;
-  } else if (size >= 4) {
-    words.head = word(0, std::uint32_t{});
-    words.tail = word(size - 4, std::uint32_t{});
-  } else if (size > 0) {
-    words.head = static_cast<unsigned char>(bytes[0]) | std::uint64_t{static_cast<unsigned char>(bytes[size / 2])} << 8 |
-                 std::uint64_t{static_cast<unsigned char>(bytes[size - 1])} << 16;
-  }
-  return words;
-}
-
-inline std::size_t ReadingTable::RowWriter::TextWords::hash() const {
-  std::uint64_t value = head * 0x9E3779B97F4A7C15ull;
-  value ^= (tail + (std::uint64_t{middle} << 32 | size)) * 0xC2B2AE3D27D4EB4Full;
-  value ^= value >> 31;
-  value *= 0xBF58476D1CE4E5B9ull;
-  return static_cast<std::size_t>(value ^ (value >> 29));
-}
-
-inline const ReadingTable::RowWriter::Slot& ReadingTable::RowWriter::slotOf(const TextWords& words) const {
-  return slots_[words.hash() & (slots_.size() - 1)];
-}
-
-ReadingTable::RowWriter::RowWriter(ReadingTable& table) : table_(table), slots_(256) {}
-
-ReadingTable::RowWriter::~RowWriter() = default;
-
-void ReadingTable::RowWriter::expect(TextField field, std::string_view text) const {
-  const TextWords words = TextWords::of(cutToFieldWidth(text));
-  if (!(lastTexts_[static_cast<std::size_t>(field)].words == words)) {
-    __builtin_prefetch(&slotOf(words));
-  }
-}
-
-// Inline, and apart from the lookup, because most texts are their field's last one: a call and
-// its register saving cost more than the compare.
-inline std::uint32_t ReadingTable::RowWriter::textId(std::size_t field, std::string_view text) {
-  const TextWords words = TextWords::of(text);
-  if (const Slot& last = lastTexts_[field]; last.id != kNullText && last.words == words) {
-    return last.id;
-  }
-  return lookUp(field, text, words);
-}
-
-std::uint32_t ReadingTable::RowWriter::lookUp(std::size_t field, std::string_view text, const TextWords& words) {
-  Slot& last = lastTexts_[field];
-  const std::size_t mask = slots_.size() - 1;
-  std::size_t slot = words.hash() & mask;
-  for (; slots_[slot].id != kNullText; slot = (slot + 1) & mask) {
-    if (slots_[slot].words == words) {
-      last = slots_[slot];
-      return slots_[slot].id;
-    }
-  }
-  std::uint32_t id = 0;
-  {
-    const std::lock_guard<std::mutex> lock(table_.textsMutex_);
-    id = table_.texts_->intern(text);
-  }
-  slots_[slot] = {words, id};
-  last = slots_[slot];
-  if (++used_ * 2 > slots_.size()) {
-    growCache();
-  }
-  return id;
-}
-
-void ReadingTable::RowWriter::write(std::size_t reservedIndex, const RowFields& fields,
-                                    std::optional<std::uint8_t> state) {
-  Q_ASSERT(reservedIndex < table_.reservedCount_);
-  const std::size_t stored = table_.storedCount_ + reservedIndex;
-  Chunk& chunk = *table_.chunks_[stored / Chunk::kRows];
-  const std::size_t at = stored % Chunk::kRows;
-  chunk.no[at] = fields.No.value_or(0);
-  chunk.time[at] = fields.Time.value_or(kNullTime);
-  for (std::size_t field = 0; field < kTextFieldCount; ++field) {
-    const std::optional<std::string_view>& text = fields.texts[field];
-    chunk.text[field][at] = text ? textId(field, cutToFieldWidth(*text)) : kNullText;
-  }
-  chunk.flags[at] = static_cast<std::uint8_t>((fields.No ? kHasNo : 0) | (state ? kHasState : 0));
-  chunk.state[at] = state.value_or(0);
-}
-
-void ReadingTable::RowWriter::growCache() {
-  std::vector<Slot> grown(slots_.size() * 2);
-  const std::size_t mask = grown.size() - 1;
-  for (const Slot& entry : slots_) {
-    if (entry.id != kNullText) {
-      std::size_t slot = entry.words.hash() & mask;
-      while (grown[slot].id != kNullText) {
-        slot = (slot + 1) & mask;
-      }
-      grown[slot] = entry;
-    }
-  }
-  slots_ = std::move(grown);
 }
 
 }  // namespace qm::log

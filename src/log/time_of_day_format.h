@@ -15,6 +15,7 @@
 // part are refused.
 
 #include "log/reading_table.h"
+#include "log/unaligned_word.h"
 
 #include <QLocale>
 #include <QString>
@@ -22,7 +23,6 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,8 +40,7 @@ inline TimeOfDay twoDigitTimeOfDay(std::string_view text, std::pair<char, char> 
     return -1;
   }
   // Byte i in bits 8i to 8i + 7, whatever the processor's byte order.
-  std::uint64_t word = 0;
-  std::memcpy(&word, text.data(), sizeof word);
+  std::uint64_t word = unalignedWord<std::uint64_t>(text.data());
   if constexpr (std::endian::native == std::endian::big) {
     word = __builtin_bswap64(word);
   }
