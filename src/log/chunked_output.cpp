@@ -4,7 +4,10 @@
 
 namespace qm::log {
 
-ChunkedOutput::ChunkedOutput(Write write) : write_(std::move(write)) {}
+ChunkedOutput::ChunkedOutput(Write write) : write_(std::move(write)) { makeRoom(); }
+
+// A buffer that grew by doubling would copy itself over and over until it was full.
+void ChunkedOutput::makeRoom() { filling_.reserve(kChunkBytes + kChunkSlack); }
 
 ChunkedOutput::~ChunkedOutput() {
   if (writer_) {
@@ -39,6 +42,7 @@ void ChunkedOutput::flush() {
   nextFull_ = (nextFull_ + 1) % kBuffersToWrite;
   std::swap(filling_, full);
   filling_.clear();
+  makeRoom();
   writer_->post([this, &full] {
     if (!failed_ && !write_(full)) {
       failed_ = true;

@@ -51,7 +51,10 @@ public:
 private:
   static constexpr std::size_t kChunkBytes = 4 * 1024 * 1024;
   static constexpr std::size_t kBuffersToWrite = 3;
+  // What a buffer holds beyond kChunkBytes before flushIfFull() is called: the rest of a row.
+  static constexpr std::size_t kChunkSlack = 64 * 1024;
 
+  void makeRoom();
   void flush();
 
   Write write_;

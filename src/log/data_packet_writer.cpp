@@ -46,11 +46,29 @@ constexpr std::array<std::string_view, 256> kEscapes = [] {
   return escapes;
 }();
 
-template <typename Number>
-void appendNumber(std::string& out, Number value) {
-  char digits[16];
-  const auto result = std::to_chars(std::begin(digits), std::end(digits), value);
-  out.append(digits, result.ptr);
+// The entries of a stretch of the change log, "row detail kind" each, a blank between two. The
+// entries differ only in their row: the rest is formatted once, and each entry appended whole.
+void appendChangeStretch(ChunkedOutput& out, ChangeLogEntry entry, std::uint32_t count, bool& firstEntry) {
+  // A blank, a row of up to ten digits, and the rest: a blank and up to ten digits twice.
+  std::array<char, 1 + 3 * 11> text{};
+  char* const rowStart = text.data() + 1;
+  char rest[2 * 11];
+  char* restEnd = rest;
+  *restEnd++ = ' ';
+  restEnd = std::to_chars(restEnd, restEnd + 10, entry.detail).ptr;
+  *restEnd++ = ' ';
+  restEnd = std::to_chars(restEnd, restEnd + 10, entry.kind).ptr;
+  const auto restSize = static_cast<std::size_t>(restEnd - rest);
+  text[0] = ' ';
+  for (std::uint32_t i = 0; i < count; ++i, ++entry.row) {
+    char* const end = std::to_chars(rowStart, rowStart + 10, entry.row).ptr;
+    std::memcpy(end, rest, restSize);
+    // The first entry of the log has no blank before it.
+    const char* const from = firstEntry ? rowStart : text.data();
+    firstEntry = false;
+    out.buffer().append(from, static_cast<std::size_t>(end + restSize - from));
+    out.flushIfFull();
+  }
 }
 
 // The ROW elements of a table, each built in place and appended whole. A text's attribute (its
@@ -158,18 +176,9 @@ void writeDataPacket(const ReadingTable& table, ChunkedOutput& out, const FilePr
   buffer += kPacketStart;
   if (table.hasChangeLog()) {
     buffer += kChangeLogStart;
-    bool first = true;
-    table.forEachChangeLogEntry([&](const ChangeLogEntry& entry) {
-      if (!first) {
-        buffer += ' ';
-      }
-      first = false;
-      appendNumber(buffer, entry.row);
-      buffer += ' ';
-      appendNumber(buffer, entry.detail);
-      buffer += ' ';
-      appendNumber(buffer, entry.kind);
-      out.flushIfFull();
+    bool firstEntry = true;
+    table.forEachChangeStretch([&](const ChangeLogEntry& first, std::uint32_t count) {
+      appendChangeStretch(out, first, count, firstEntry);
     });
     buffer += kChangeLogEnd;
   } else {

@@ -183,18 +183,13 @@ void ReadingTable::appendChangeLogEntry(const ChangeLogEntry& entry) { recordCha
 
 void ReadingTable::appendChangeLogEntries(const ChangeLogEntry& first, std::uint32_t count) { recordChanges(first, count); }
 
-void ReadingTable::forEachChangeLogEntry(const std::function<void(const ChangeLogEntry&)>& visit) const {
-  for (const ChangeRun& run : changeLog_) {
-    ChangeLogEntry entry = run.first;
-    for (std::uint32_t i = 0; i < run.count; ++i, ++entry.row) {
-      visit(entry);
-    }
-  }
-}
-
 std::vector<ChangeLogEntry> ReadingTable::changeLog() const {
   std::vector<ChangeLogEntry> entries;
-  forEachChangeLogEntry([&](const ChangeLogEntry& entry) { entries.push_back(entry); });
+  forEachChangeStretch([&](ChangeLogEntry entry, std::uint32_t count) {
+    for (std::uint32_t i = 0; i < count; ++i, ++entry.row) {
+      entries.push_back(entry);
+    }
+  });
   return entries;
 }
 

@@ -174,7 +174,14 @@ public:
   void appendChangeLogEntries(const ChangeLogEntry& first, std::uint32_t count);
 
   bool hasChangeLog() const { return !changeLog_.empty(); }
-  void forEachChangeLogEntry(const std::function<void(const ChangeLogEntry&)>& visit) const;
+  // The change log in stretches of entries that differ only in their row, one more each time:
+  // `visit(first, count)`. A log of added rows is one stretch, however many rows it holds.
+  template <typename Visit>
+  void forEachChangeStretch(Visit&& visit) const {
+    for (const ChangeRun& run : changeLog_) {
+      visit(run.first, run.count);
+    }
+  }
   std::vector<ChangeLogEntry> changeLog() const;
 
   // Heap bytes held by the rows, the text pool and the change log.

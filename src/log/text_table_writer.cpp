@@ -1,7 +1,11 @@
 #include "log/text_table_file.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
+#include <cstring>
 #include <iterator>
+#include <tuple>
 #include <vector>
 
 namespace qm::log {
@@ -40,65 +44,97 @@ void appendColumn(std::string& out, std::string_view text) {
 }
 
 // The texts of a row's columns as the file writes them, worked out once per distinct text of the
-// table, and the time column once per second.
+// table, and the time column once per second. A line is put together in a buffer of its own and
+// appended whole: appending it field by field costs a size check and a copy call for each.
 class LineFormatter {
 public:
   LineFormatter(const ReadingTable& table, const TimeOfDayFormat& timeFormat)
-      : table_(table), timeFormat_(timeFormat), columns_(table.textIdCount()) {}
+      : table_(table), timeFormat_(timeFormat), columns_(table.textIdCount()) {
+    timeText_ = kNullText;
+    makeLineRoom();
+  }
 
   void appendLine(std::string& out, const StoredRowSpan& span, std::size_t i) {
-    const std::size_t start = out.size();
-    out.resize(start + kNumberBytes);
-    char* at = out.data() + start;
+    const std::string_view time = timeColumn(span.time(i));  // first: it may grow the line's room
+    char* const line = line_.data();
+    char* at = line;
     if (const std::optional<std::int32_t> no = span.no(i)) {
       at = std::to_chars(at, at + kNumberBytes, *no).ptr;
     }
-    out.resize(static_cast<std::size_t>(at - out.data()));
-    out += '\t';
-    if (const std::optional<TimeOfDay> time = span.time(i)) {
-      // The text holds no milliseconds: rows of the same second share it.
-      if (const TimeOfDay second = *time / 1000; second != secondOfText_) {
-        timeText_.clear();
-        appendColumn(timeText_, timeFormat_.format(*time));
-        secondOfText_ = second;
-      }
-      out += timeText_;
-    } else {
-      out += kNullText;
-    }
+    *at++ = '\t';
+    std::memcpy(at, time.data(), time.size());
+    at += time.size();
     for (std::size_t field = 0; field < kTextFieldCount; ++field) {
-      out += '\t';
-      out += column(span.textId(field, i));
+      *at++ = '\t';
+      const Column& text = column(span.textId(field, i));
+      // The whole slot, whatever the text's size: a copy of a fixed size is a move or two.
+      std::memcpy(at, text.bytes.data(), text.bytes.size());
+      at += text.size;
     }
-    out += kLineEnd;
+    std::memcpy(at, kLineEnd.data(), kLineEnd.size());
+    at += kLineEnd.size();
+    out.append(line, static_cast<std::size_t>(at - line));
   }
 
 private:
-  std::string_view column(std::uint32_t id) {
-    if (id == kNoTextId) {
+  static constexpr std::uint8_t kUnset = 0xFF;
+  // A column's text, trimmed and cut to the field width, in a slot of a fixed size.
+  struct Column {
+    std::array<char, 23> bytes{};
+    std::uint8_t size = kUnset;
+  };
+  static_assert(kTextFieldBytes <= std::tuple_size_v<decltype(Column::bytes)>);
+
+  // The text of the time column; rows of the same second share it, as it holds no milliseconds.
+  std::string_view timeColumn(std::optional<TimeOfDay> time) {
+    if (!time) {
       return kNullText;
     }
-    Column& column = columns_[id];
-    if (column.start == kUnset) {
-      column.start = static_cast<std::uint32_t>(texts_.size());
-      appendColumn(texts_, table_.textOfId(id).substr(0, kTextFieldBytes));
-      column.size = static_cast<std::uint32_t>(texts_.size() - column.start);
+    if (const TimeOfDay second = *time / 1000; second != secondOfText_) {
+      timeText_.clear();
+      appendColumn(timeText_, timeFormat_.format(*time));
+      secondOfText_ = second;
+      makeLineRoom();
     }
-    return std::string_view(texts_).substr(column.start, column.size);
+    return timeText_;
   }
 
-  static constexpr std::uint32_t kUnset = 0xFFFF'FFFF;
-  struct Column {
-    std::uint32_t start = kUnset;
-    std::uint32_t size = 0;
-  };
+  const Column& column(std::uint32_t id) {
+    static const Column kNull = [] {
+      Column null;
+      std::memcpy(null.bytes.data(), kNullText.data(), kNullText.size());
+      null.size = static_cast<std::uint8_t>(kNullText.size());
+      return null;
+    }();
+    if (id == kNoTextId) {
+      return kNull;
+    }
+    Column& column = columns_[id];
+    if (column.size == kUnset) {
+      std::string text;
+      appendColumn(text, table_.textOfId(id).substr(0, kTextFieldBytes));
+      std::memcpy(column.bytes.data(), text.data(), text.size());
+      column.size = static_cast<std::uint8_t>(text.size());
+    }
+    return column;
+  }
+
+  // Room for the longest line: the number, the time as long as its text can be, and every text
+  // column's whole slot.
+  void makeLineRoom() {
+    const std::size_t longest = kNumberBytes + 1 + std::max(timeText_.size(), kNullText.size()) +
+                                kTextFieldCount * (1 + std::tuple_size_v<decltype(Column::bytes)>) + kLineEnd.size();
+    if (line_.size() < longest) {
+      line_.resize(longest);
+    }
+  }
 
   const ReadingTable& table_;
   const TimeOfDayFormat& timeFormat_;
   std::vector<Column> columns_;
-  std::string texts_;
   TimeOfDay secondOfText_ = -1;
   std::string timeText_;
+  std::vector<char> line_;
 };
 
 }  // namespace
