@@ -600,6 +600,24 @@ private slots:
     }
   }
 
+  // Lines at their longest: the widest record number, texts of the full field width with blanks
+  // trimmed off and a TAB made a blank, and a time far longer than "hh:mm:ss" from a pattern with
+  // words in it, which first appears after rows without a time.
+  void textLinesAtTheirLongest() {
+    const TimeOfDayFormat wordy(QStringLiteral("HH 'hours and' mm 'minutes and' ss 'seconds past midnight'"), QLocale::c());
+    ReadingTable table;
+    table.appendAdded(rowOf(1, std::nullopt, "12345678901234567890", " M\xA6\xB8 ", "", "a\tb"));
+    table.appendAdded(rowOf(-2147483647 - 1, at(23, 59, 59, 999), "\xA6\xB8\xA6\xB8\xA6\xB8\xA6\xB8\xA6\xB8\xA6\xB8\xA6\xB8\xA6\xB8\xA6\xB8\xA6\xB8",
+                            "UUUUUUUUUUUUUUUUUUUU", "VVVVVVVVVVVVVVVVVVVV", "IIIIIIIIIIIIIIIIIIII"));
+    QVERIFY(saveTableToFile(table, path("longest.txt"), wordy).ok);
+    QCOMPARE(readAll(path("longest.txt")),
+             QByteArray("No\tTime\tValue\tUnit\tFunction\tRemark\r\n"
+                        "1\tNULL\t12345678901234567890\tM\xA6\xB8\tNULL\ta b\r\n"
+                        "-2147483648\t23 hours and 59 minutes and 59 seconds past midnight\t"
+                        "\xA6\xB8\xA6\xB8\xA6\xB8\xA6\xB8\xA6\xB8\xA6\xB8\xA6\xB8\xA6\xB8\xA6\xB8\xA6\xB8\t"
+                        "UUUUUUUUUUUUUUUUUUUU\tVVVVVVVVVVVVVVVVVVVV\tIIIIIIIIIIIIIIIIIIII\r\n"));
+  }
+
   // The locale's time format, under a locale whose decimal separator is a comma.
   void textRoundTripInSystemLocale() {
     if (QLocale::system().decimalPoint() != u',') {
