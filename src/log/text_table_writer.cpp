@@ -50,7 +50,8 @@ class LineFormatter {
 public:
   LineFormatter(const ReadingTable& table, const TimeOfDayFormat& timeFormat)
       : table_(table), timeFormat_(timeFormat), columns_(table.textIdCount()) {
-    timeText_ = kNullText;
+    std::memcpy(nullColumn_.bytes.data(), kNullText.data(), kNullText.size());
+    nullColumn_.size = static_cast<std::uint8_t>(kNullText.size());
     makeLineRoom();
   }
 
@@ -100,14 +101,8 @@ private:
   }
 
   const Column& column(std::uint32_t id) {
-    static const Column kNull = [] {
-      Column null;
-      std::memcpy(null.bytes.data(), kNullText.data(), kNullText.size());
-      null.size = static_cast<std::uint8_t>(kNullText.size());
-      return null;
-    }();
     if (id == kNoTextId) {
-      return kNull;
+      return nullColumn_;
     }
     Column& column = columns_[id];
     if (column.size == kUnset) {
@@ -132,6 +127,7 @@ private:
   const ReadingTable& table_;
   const TimeOfDayFormat& timeFormat_;
   std::vector<Column> columns_;
+  Column nullColumn_;
   TimeOfDay secondOfText_ = -1;
   std::string timeText_;
   std::vector<char> line_;
