@@ -1,8 +1,7 @@
 #include "link/hidapi_platform.h"
 
-#include "link/report_descriptor.h"
+#include "link/hidraw_node.h"
 
-#include <algorithm>
 #include <QAbstractEventDispatcher>
 #include <QObject>
 #include <QSocketNotifier>
@@ -10,11 +9,9 @@
 #include <hidapi.h>
 #include <libudev.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -115,95 +112,6 @@ std::optional<EnumeratedDevice> enumerate(const std::string& path) {
   }
   hid_free_enumeration(list);
   return found;
-}
-
-// A character device's sysfs directory, found through its device number so that a node named
-// through a symlink works too.
-std::string sysfsOf(const struct stat& node) {
-  return "/sys/dev/char/" + std::to_string(major(node.st_rdev)) + ":" + std::to_string(minor(node.st_rdev));
-}
-
-// The sysfs directory of the HID device behind a hidraw node.
-std::optional<std::string> hidSysfsDirectory(const std::string& devicePath) {
-  struct stat st {};
-  if (::stat(devicePath.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) {
-    return std::nullopt;
-  }
-  return sysfsOf(st) + "/device";
-}
-
-std::optional<ReportLengths> readReportLengths(const std::string& devicePath) {
-  const auto directory = hidSysfsDirectory(devicePath);
-  if (!directory) {
-    return std::nullopt;
-  }
-  const std::string file = *directory + "/report_descriptor";
-  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    return std::nullopt;
-  }
-  // The kernel keeps descriptors to 4096 bytes (HID_MAX_DESCRIPTOR_SIZE); the bound leaves room
-  // should that grow, and a file that fills it is not taken for a descriptor.
-  std::vector<std::uint8_t> bytes(16 * 1024);
-  std::size_t filled = 0;
-  bool ok = true;
-  while (filled < bytes.size()) {
-    const ssize_t n = ::read(fd, bytes.data() + filled, bytes.size() - filled);
-    if (n < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      ok = false;
-      break;
-    }
-    if (n == 0) {
-      break;
-    }
-    filled += static_cast<std::size_t>(n);
-  }
-  ::close(fd);
-  if (!ok || filled == bytes.size()) {
-    return std::nullopt;
-  }
-  return parseReportDescriptor(std::span(bytes.data(), filled));
-}
-
-// Why a node must not reach hid_open_path, or 0 when it may. hidapi 0.13.1 uses its device after
-// freeing it when the node opens but is no hidraw node (fixed upstream in 0.14), so anything but a
-// hidraw character device is turned away here, as no device being there. Permission is left to
-// hid_open_path: its open() says EACCES for a hidraw node the user may not open.
-std::uint32_t refuseBeforeOpening(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    return static_cast<std::uint32_t>(errno != 0 ? errno : ENOENT);
-  }
-  if (!S_ISCHR(st.st_mode)) {
-    return ENODEV;
-  }
-  const std::string subsystem = sysfsOf(st) + "/subsystem";
-  std::array<char, 4096> target{};
-  const ssize_t length = ::readlink(subsystem.c_str(), target.data(), target.size() - 1);
-  if (length <= 0) {
-    return ENODEV;
-  }
-  const std::string_view link(target.data(), static_cast<std::size_t>(length));
-  const std::size_t slash = link.rfind('/');
-  return (slash == std::string_view::npos ? link : link.substr(slash + 1)) == "hidraw" ? 0 : ENODEV;
-}
-
-// The reason an open failed. hidapi leaves errno from its open() or ioctl() in place, but it does
-// not promise to, so when errno says nothing the node is examined here.
-std::uint32_t openFailure(const std::string& path, int savedErrno) {
-  if (savedErrno != 0) {
-    return static_cast<std::uint32_t>(savedErrno);
-  }
-  if (::access(path.c_str(), F_OK) != 0) {
-    return static_cast<std::uint32_t>(errno != 0 ? errno : ENOENT);
-  }
-  if (::access(path.c_str(), R_OK | W_OK) != 0) {
-    return EACCES;
-  }
-  return EIO;
 }
 
 ReadOutcome failed(int error) {
