@@ -25,7 +25,7 @@ std::string quoted(std::string_view piece) {
 }
 
 // The lines a piece of the file holds: CR LF, CR and LF each end one, and so does the end of the
-// piece when its last line has no line end. The same lines LineCutter cuts.
+// piece when its last line has no line end: the lines LineParser cuts.
 std::size_t countLines(std::string_view bytes) {
   const char* const p = bytes.data();
   const std::size_t n = bytes.size();
