@@ -8,6 +8,7 @@
 #include <QCommandLineParser>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -27,6 +28,7 @@ constexpr const char* kHelp =
     "\n"
     "Exit status:\n"
     " 0  if the window was closed,\n"
+    " 1  if the window cannot be shown (no display could be opened),\n"
     " 2  if the command line is wrong.\n"
     "\n"
     "Full documentation: man qm-interface\n";
@@ -47,13 +49,29 @@ int answerInformationRequest(int argc, char* argv[]) {
   return -1;
 }
 
+QtMessageHandler qtMessageHandler = nullptr;
+
+// Qt ends the program with abort(), a core dump, when it finds no display to show windows on.
+// Only while the application object is made, that is said as this program's error instead.
+void refuseToStartWithoutDisplay(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (type != QtFatalMsg) {
+    qtMessageHandler(type, context, message);
+    return;
+  }
+  std::fprintf(stderr, "qm-interface: the window cannot be shown: %s\nTry 'qm-interface --help' for more information.\n",
+               qPrintable(message.section(QLatin1Char('\n'), 0, 0)));
+  std::_Exit(1);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   if (const int status = answerInformationRequest(argc, argv); status >= 0) {
     return status;
   }
+  qtMessageHandler = qInstallMessageHandler(refuseToStartWithoutDisplay);
   QApplication app(argc, argv);
+  qInstallMessageHandler(qtMessageHandler);
   QApplication::setApplicationName(QStringLiteral("qm-interface"));
   QApplication::setApplicationVersion(QString::fromLatin1(qm::kProgramVersion));
 

@@ -38,6 +38,8 @@ void TstCommandLine::answers_data() {
   QTest::newRow("no option after --") << window << QStringList{"--", "--help"} << true << 2 << "" << QStringList{}
                                       << "unexpected argument '--help'";
   QTest::newRow("unknown option") << window << QStringList{"--simulat"} << true << 2 << "" << QStringList{} << "simulat";
+  QTest::newRow("no display") << window << QStringList{"--simulate"} << false << 1 << "" << QStringList{}
+                              << "qm-interface: the window cannot be shown: ";
   QTest::newRow("stray argument") << window << QStringList{"--simulate", "COM1"} << true << 2 << "" << QStringList{}
                                   << "COM1";
   QTest::newRow("cli version") << cli << QStringList{"--version"} << false << 0 << "qm-cli " + version + "\n" << licence
