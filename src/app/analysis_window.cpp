@@ -52,16 +52,6 @@ QString ohmsOrNone(const std::optional<double>& ohms) { return ohms ? analysis::
 QString ratioOrNone(const std::optional<double>& ratio) { return ratio ? QString::number(*ratio, 'f', 2) : kNone; }
 
 // The unit a run's curve is drawn in: the largest reading's.
-std::pair<double, QString> curveUnit(double largestOhms) {
-  if (largestOhms >= 1e9) {
-    return {1e9, QStringLiteral("GΩ")};
-  }
-  if (largestOhms >= 1e6) {
-    return {1e6, QStringLiteral("MΩ")};
-  }
-  return {1.0, QStringLiteral("Ω")};
-}
-
 }  // namespace
 
 AnalysisWindow::AnalysisWindow(const log::ReadingTable& table, TableFileCommands& tableFiles,
@@ -284,17 +274,17 @@ void AnalysisWindow::showCurve(const analysis::TestRun* run) {
       }
     }
   }
-  const auto [factor, unit] = curveUnit(largest);
+  const OhmsUnit unit = ohmsUnitFor(largest);
   for (QPointF& point : points) {
-    point.setY(point.y() / factor);
+    point.setY(point.y() / unit.ohms);
   }
   curve_->replace(points);
-  const Decades decades = points.isEmpty() ? Decades{0.1, 10.0} : decadesAround(smallest / factor, largest / factor);
+  const Decades decades = points.isEmpty() ? Decades{0.1, 10.0} : decadesAround(smallest / unit.ohms, largest / unit.ohms);
   const double low = decades.low;
   const double high = decades.high;
   // A hair below the lowest decade, so that rounding in the axis does not drop that decade's label.
   resistanceAxis_->setRange(low * (1 - 1e-9), high);
-  resistanceAxis_->setTitleText(QStringLiteral("Resistance (%1)").arg(unit));
+  resistanceAxis_->setTitleText(QStringLiteral("Resistance (%1)").arg(unit.name));
   const double end = analysis::curveEndSeconds(run != nullptr ? run->elapsed : 0);
   timeAxis_->setRange(0, end);
   timeAxis_->setTickInterval(analysis::curveTickSeconds(end));

@@ -245,7 +245,13 @@ void TrendChartView::redraw() {
     }
     shown = points_.drawnPoints(page, span, width(), quantity);
   }
-  showValueAxis(valueAxisFor(quantity, shown));
+  const ValueAxisPlan plan = valueAxisFor(quantity, shown);
+  if (plan.unitSize != 1) {
+    for (QPointF& point : shown) {
+      point.setY(point.y() / plan.unitSize);
+    }
+  }
+  showValueAxis(plan);
   areaPoints_->replace(shown);
   linePoints_->replace(shown);
   bottomAxis_->setRange(span.low, span.high);

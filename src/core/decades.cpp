@@ -18,4 +18,14 @@ Decades decadesAround(double smallest, double largest) {
   return {std::pow(10.0, lowPower), std::pow(10.0, highPower)};
 }
 
+OhmsUnit ohmsUnitFor(double largestOhms) {
+  if (largestOhms >= 1e9) {
+    return {1e9, QStringLiteral("GΩ")};
+  }
+  if (largestOhms >= 1e6) {
+    return {1e6, QStringLiteral("MΩ")};
+  }
+  return {1, QStringLiteral("Ω")};
+}
+
 }  // namespace qm

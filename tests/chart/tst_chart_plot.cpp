@@ -147,21 +147,28 @@ private slots:
     QTest::addColumn<double>("low");
     QTest::addColumn<double>("high");
     QTest::addColumn<QString>("title");
-    // The simulated meter's 500 V test as the table keeps it: floats times the unit's factor.
-    QTest::newRow("975.6 MΩ rising to 1.02 GΩ: two decades")
-        << PlottedQuantity::Ohms << QList<double>{975.6F * 1e6, 1.01F * 1e9, 1.02F * 1e9} << true << 1e8 << 1e10 << "Ω";
-    QTest::newRow("within a decade") << PlottedQuantity::Ohms << QList<double>{2e9, 6.4e9} << true << 1e9 << 1e10 << "Ω";
+    QTest::addColumn<double>("unitSize");
+    // Resistances in ohms, on decades of the meter's unit for the largest of them. The simulated
+    // meter's 500 V test as the table keeps it: floats times the unit's factor.
+    QTest::newRow("975.6 MΩ rising to 1.02 GΩ: two decades of GΩ")
+        << PlottedQuantity::Ohms << QList<double>{975.6F * 1e6, 1.01F * 1e9, 1.02F * 1e9} << true << 0.1 << 10.0 << "GΩ"
+        << 1e9;
+    QTest::newRow("within a decade") << PlottedQuantity::Ohms << QList<double>{2e9, 6.4e9} << true << 1.0 << 10.0 << "GΩ"
+                                     << 1e9;
     QTest::newRow("a lone power of ten gets its decade")
-        << PlottedQuantity::Ohms << QList<double>{1e9} << true << 1e9 << 1e10 << "Ω";
+        << PlottedQuantity::Ohms << QList<double>{1e9} << true << 1.0 << 10.0 << "GΩ" << 1e9;
     QTest::newRow("0.1 GΩ as a float is 100 MΩ, not above it")
-        << PlottedQuantity::Ohms << QList<double>{20e6, 0.1F * 1e9} << true << 1e7 << 1e8 << "Ω";
-    QTest::newRow("volts, fitted") << PlottedQuantity::Volts << QList<double>{-600, 230} << false << -600.0 << 230.0 << "V";
+        << PlottedQuantity::Ohms << QList<double>{20e6, 0.1F * 1e9} << true << 10.0 << 100.0 << "MΩ" << 1e6;
+    QTest::newRow("below a megohm: ohms") << PlottedQuantity::Ohms << QList<double>{850, 999e3} << true << 100.0 << 1e6
+                                          << "Ω" << 1.0;
+    QTest::newRow("volts, fitted") << PlottedQuantity::Volts << QList<double>{-600, 230} << false << -600.0 << 230.0 << "V"
+                                   << 1.0;
     QTest::newRow("steady volts get room") << PlottedQuantity::Volts << QList<double>{230, 230} << false << 227.7 << 232.3
-                                           << "V";
+                                           << "V" << 1.0;
     QTest::newRow("unknown unit, untitled") << PlottedQuantity::UnknownUnitDigits << QList<double>{3, 5} << false << 3.0
-                                            << 5.0 << "";
+                                            << 5.0 << "" << 1.0;
     QTest::newRow("fixed scale") << PlottedQuantity::FixedScaleDigits << QList<double>{975.6, 1.02} << false << -11000.0
-                                 << 11000.0 << "";
+                                 << 11000.0 << "" << 1.0;
   }
   void valueAxis() {
     QFETCH(PlottedQuantity, quantity);
@@ -175,6 +182,7 @@ private slots:
     QTEST(plan.low, "low");
     QTEST(plan.high, "high");
     QTEST(plan.title, "title");
+    QTEST(plan.unitSize, "unitSize");
     // Only a fitted linear axis moves its ends to round numbers.
     QCOMPARE(plan.roundEnds, !plan.logarithmic && quantity != PlottedQuantity::FixedScaleDigits);
   }
