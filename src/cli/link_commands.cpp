@@ -173,7 +173,7 @@ int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream
     int status = runConnected(meter, "log", meterTime ? std::nullopt : seconds, err);
     if (file) {
       if (const QString failure = file->finish(meter.table()); !failure.isEmpty()) {
-        err << "qm-cli log: " << failure.toLocal8Bit().constData() << '\n';
+        err << "qm-cli log: cannot write '" << *outFile << "': " << failure.toLocal8Bit().constData() << '\n';
         status = 1;
       }
     }

@@ -59,7 +59,7 @@ QString ReadingFileWriter::finish(const log::ReadingTable& table) {
     return lines_.error() == QFileDevice::NoError ? QString() : lines_.errorString();
   }
   const log::TableFileOutcome outcome = log::saveTableToFile(table, fileName_, timeFormat_);
-  return outcome.ok ? QString() : outcome.message;
+  return outcome.ok ? QString() : outcome.detail;
 }
 
 }  // namespace qm::cli

@@ -91,10 +91,11 @@ TableFileOutcome saveTableToFile(const ReadingTable& table, const QString& fullN
   if (saved) {
     return {true, QStringLiteral("Save table to specified file: ") + fullName + QStringLiteral(" Scuss!")};
   }
+  const QString why = writeError.isEmpty() ? file.errorString() : writeError;
   if (format == TableFileFormat::Text) {
-    return {false, QStringLiteral("Could not save table to specified file: ") + fullName};
+    return {false, QStringLiteral("Could not save table to specified file: ") + fullName, why};
   }
-  return {false, QStringLiteral("Cannot create file \"%1\". %2").arg(fullName, writeError.isEmpty() ? file.errorString() : writeError)};
+  return {false, QStringLiteral("Cannot create file \"%1\". %2").arg(fullName, why), why};
 }
 
 TableFileOutcome loadTableFromFile(const QString& fullName, ReadingTable& table, const TimeOfDayFormat& timeFormat,

@@ -35,7 +35,8 @@ std::vector<std::string_view> splitBySeparator(std::string_view text, char separ
 
 // `message` is the text the window shows in its message box (for a failed load, in a box titled
 // "Error"); empty after a load that succeeded. `detail` says what was wrong with a file that failed
-// to load: the line of a text file ("line 5: ..."), or the line and column of a packet.
+// to load: the line of a text file ("line 5: ..."), or the line and column of a packet; and why a
+// save failed, as the file system said it ("No space left on device").
 struct TableFileOutcome {
   bool ok;
   QString message;

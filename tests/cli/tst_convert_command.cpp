@@ -58,11 +58,12 @@ private slots:
                ": the packet has no FIELD named \"Unit\"\n"
         << QByteArray(kPrevious);
     QTest::newRow("text output not writable")
-        << QStringList{"golden.xml", "none/out.xls"} << 1 << "Could not save table to specified file: %1/none/out.xls\n"
+        << QStringList{"golden.xml", "none/out.xls"} << 1
+        << "qm-cli convert: %1/none/out.xls: the file cannot be written: " + QString::fromLocal8Bit(std::strerror(ENOENT)) + "\n"
         << QByteArray("(missing)");
     QTest::newRow("packet output not writable")
         << QStringList{"golden.xml", "none/out.xml"} << 1
-        << "Cannot create file \"%1/none/out.xml\". " + QString::fromLocal8Bit(std::strerror(ENOENT)) + "\n"
+        << "qm-cli convert: %1/none/out.xml: the file cannot be written: " + QString::fromLocal8Bit(std::strerror(ENOENT)) + "\n"
         << QByteArray("(missing)");
   }
 

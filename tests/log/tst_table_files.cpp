@@ -540,6 +540,7 @@ private slots:
     const TableFileOutcome outcome = saveTableToFile(table, name, twentyFourHours());
     QVERIFY(!outcome.ok);
     QCOMPARE(outcome.message, message);
+    QCOMPARE(outcome.detail, QString::fromLocal8Bit(std::strerror(ENOENT)));
     QVERIFY(!QFile::exists(name));
   }
 
