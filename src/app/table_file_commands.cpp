@@ -23,8 +23,11 @@ constexpr int kProgressDelayMs = 500;
 constexpr qint64 kEventIntervalMs = 50;
 
 // A program message without an icon, as the table file commands report their outcome.
-void showPlainMessage(QWidget* parent, const QString& text) {
-  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok, parent);
+// The box's own text, and beneath it why a file could not be read or written: the line of the
+// file that is wrong, or what the file system said.
+void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title, const log::TableFileOutcome& outcome) {
+  QMessageBox box(icon, title, outcome.message, QMessageBox::Ok, parent);
+  box.setInformativeText(outcome.detail);
   box.exec();
 }
 
@@ -99,7 +102,7 @@ bool TableFileCommands::saveAs() {
     if (!outcome.ok && log::formatForFileName(fileName) == log::TableFileFormat::DataPacket) {
       QMessageBox::critical(window_, QApplication::applicationName(), outcome.message);
     } else {
-      showPlainMessage(window_, outcome.message);
+      showMessage(window_, QMessageBox::NoIcon, QApplication::applicationName(), outcome);
     }
     // Readings held back during the save came in after it: they are not on disk.
     if (outcome.ok && table.rowCount() == rowsSaved) {
@@ -149,7 +152,7 @@ void TableFileCommands::open() {
           return log::loadTableFromFile(lastOpenedFile_, meter_.table(), *timeFormat_, progress);
         });
     if (!outcome.ok) {
-      QMessageBox::critical(window_, QStringLiteral("Error"), outcome.message);
+      showMessage(window_, QMessageBox::Critical, QStringLiteral("Error"), outcome);
     } else {
       emit tableOpened(lastOpenedFile_);
     }

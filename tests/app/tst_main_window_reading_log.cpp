@@ -22,6 +22,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -158,6 +160,7 @@ private slots:
     QCOMPARE(choice.defaultSuffix, QString("xls"));
     QCOMPARE(saved.text, "Save table to specified file: " + choice.path + " Scuss!");
     QCOMPARE(saved.icon, QMessageBox::NoIcon);
+    QCOMPARE(saved.informativeText, QString());
 
     window_->liveMeter().table().clear();
     window_->findChild<QAction*>(QStringLiteral("Open"))->trigger();
@@ -234,6 +237,34 @@ private slots:
     QCOMPARE(grid()->model()->rowCount(), 0);
   }
 
+  // A text file that cannot be written gets its own message and the file system's reason; a packet's
+  // message is the file system's error already.
+  void failedSaveSaysWhy_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QMessageBox::Icon>("icon");
+    QTest::newRow("text") << "readings.xls" << "Could not save table to specified file: %1" << QMessageBox::NoIcon;
+    QTest::newRow("packet") << "readings.xml" << "Cannot create file \"%1\". %2" << QMessageBox::Critical;
+  }
+  void failedSaveSaysWhy() {
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QTemporaryDir folder;
+    FileChoice choice(folder.filePath(QStringLiteral("missing/") + name));
+    window_->tableFileCommands().setFileDialogRunner(answerWith(choice));
+    showReadingAt(10'000);
+
+    SeenBox seen;
+    ModalAnswers answers({pressInBox(seen)});
+    window_->findChild<QToolButton*>(QStringLiteral("SpeedButton1"))->click();
+    QVERIFY(answers.allAnswered());
+    const QString why = QString::fromLocal8Bit(std::strerror(ENOENT));
+    QCOMPARE(seen.text, text.contains("%2") ? text.arg(choice.path, why) : text.arg(choice.path));
+    QTEST(seen.icon, "icon");
+    QCOMPARE(seen.informativeText, seen.icon == QMessageBox::NoIcon ? why : QString());
+    QCOMPARE(grid()->model()->rowCount(), 1);  // nothing lost
+  }
+
   void failedOpenSaysSo() {
     QTemporaryDir folder;
     FileChoice choice(folder.filePath(QStringLiteral("broken.xml")));
@@ -251,6 +282,7 @@ private slots:
     QCOMPARE(seen.title, QString("Error"));
     QCOMPARE(seen.text, QString("Failed to Load File!"));
     QCOMPARE(seen.icon, QMessageBox::Critical);
+    QVERIFY2(seen.informativeText.startsWith(QStringLiteral("line 1, column ")), qPrintable(seen.informativeText));
     QCOMPARE(grid()->model()->rowCount(), 1);  // the table is as it was, and logging goes on
     showReadingAt(40'000);
     QCOMPARE(grid()->model()->rowCount(), 2);

@@ -48,6 +48,7 @@ struct SeenBox {
   QString title;
   QString text;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QString informativeText;
 };
 
 // A step that notes what the message box said and presses `button`.
@@ -55,7 +56,7 @@ inline ModalAnswers::Step pressInBox(SeenBox& seen, QMessageBox::StandardButton 
   return [&seen, button](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
     QVERIFY(box);
-    seen = {box->windowTitle(), box->text(), box->icon()};
+    seen = {box->windowTitle(), box->text(), box->icon(), box->informativeText()};
     box->button(button)->click();
   };
 }
