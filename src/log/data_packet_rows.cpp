@@ -87,7 +87,7 @@ void RowsParser::keep(std::size_t row, PendingRow& pending) {
     }
   }
   if (pending.fields.texts[0]) {
-    writer_.expect(TextField::Value, *pending.fields.texts[0]);
+    writer_.expect(*pending.fields.texts[0]);
   }
   pending.row = row;
   ++pendingCount_;

@@ -270,41 +270,68 @@ public:
 
   // Writes reserved row `reservedIndex`; texts are cut to the field width.
   void write(std::size_t reservedIndex, const RowFields& fields, std::optional<std::uint8_t> state);
-  // Says that `text` is coming in `field` soon, so that looking it up need not wait for memory
-  // then. Worth it for the value, which differs from row to row.
-  void expect(TextField field, std::string_view text) const;
+  // Says that `text` is coming soon, so that looking it up need not wait for memory then. Worth
+  // it for the value, which differs from row to row.
+  void expect(std::string_view text) const;
 
 private:
-  // A text of up to 20 bytes as a few words read straight from its bytes, overlapping where the
-  // text is short: equal texts give equal words and different texts different ones, so a text is
-  // compared in three word compares and hashed without a loop over its bytes.
-  struct TextWords {
+  // A text of up to seven bytes (a value, a unit) as one word of its bytes and its size: equal
+  // texts give equal words and different texts different ones, so such a text is compared in one
+  // compare and hashed in a multiply.
+  struct ShortText {
+    static constexpr std::size_t kMostBytes = 7;
+    std::uint64_t word = 0;
+    static ShortText of(std::string_view text);
+    std::size_t hash() const;
+    friend bool operator==(const ShortText&, const ShortText&) = default;
+  };
+  // A longer text, of up to 20 bytes, as a few words read straight from its bytes, overlapping
+  // where the text is shorter: compared in three word compares and hashed without a loop.
+  struct LongText {
     std::uint64_t head = 0;
     std::uint64_t tail = 0;
     std::uint32_t middle = 0;
     std::uint32_t size = 0;
-    static TextWords of(std::string_view text);
+    static LongText of(std::string_view text);
     std::size_t hash() const;
-    friend bool operator==(const TextWords&, const TextWords&) = default;
+    friend bool operator==(const LongText&, const LongText&) = default;
   };
-  // A text met before and its pool id. The cache is looked at for every row, in no order (a
-  // file's values come as they come): one look at memory finds a text.
-  struct Slot {
-    TextWords words;
-    std::uint32_t id = kNoTextId;  // kNoTextId: a free slot
+  // Texts met before, by their words, with their pool ids. The cache is looked at for every row,
+  // in no order (a file's values come as they come), so one look at memory finds a text: open
+  // addressing, at most half full. Beside it, the text each field was given last: a log repeats
+  // its unit, function and mode.
+  template <typename Key>
+  class Cache {
+  public:
+    struct Slot {
+      Key key;
+      std::uint32_t id = kNoTextId;  // kNoTextId: a free slot
+    };
+    Cache() : slots_(256) {}
+    // Where a look for `key` begins.
+    const void* home(const Key& key) const { return &slots_[key.hash() & (slots_.size() - 1)]; }
+    // The slot holding `key`, or the free one where it belongs.
+    Slot& find(const Key& key);
+    // A key went into the free slot find() gave; slots may move.
+    void added();
+    std::array<Slot, kTextFieldCount> last;
+
+  private:
+    std::vector<Slot> slots_;
+    std::size_t used_ = 0;
   };
 
   // The id of `text` for `field`, looked up in the cache when it is not the field's last text.
   std::uint32_t textId(std::size_t field, std::string_view text);
-  std::uint32_t lookUp(std::size_t field, std::string_view text, const TextWords& words);
-  const Slot& slotOf(const TextWords& words) const;
-  void growCache();
+  template <typename Key>
+  std::uint32_t idIn(Cache<Key>& cache, std::size_t field, std::string_view text, const Key& key);
+  template <typename Key>
+  std::uint32_t lookUp(Cache<Key>& cache, std::size_t field, std::string_view text, const Key& key);
+  std::uint32_t intern(std::string_view text);
 
   ReadingTable& table_;
-  // The text each field was given last: a log repeats its unit, function and mode.
-  std::array<Slot, kTextFieldCount> lastTexts_;
-  std::vector<Slot> slots_;  // open addressing, at most half of them used
-  std::size_t used_ = 0;
+  Cache<ShortText> shortTexts_;
+  Cache<LongText> longTexts_;
 };
 
 }  // namespace qm::log

@@ -8,11 +8,32 @@
 
 namespace qm::log {
 
-inline ReadingTable::RowWriter::TextWords ReadingTable::RowWriter::TextWords::of(std::string_view text) {
+inline ReadingTable::RowWriter::ShortText ReadingTable::RowWriter::ShortText::of(std::string_view text) {
+  Q_ASSERT(text.size() <= kMostBytes);
+  const char* const bytes = text.data();
+  const std::size_t size = text.size();
+  std::uint64_t word = 0;
+  if (size >= 4) {
+    // Two words of four overlap in the middle: the second is shifted to where its bytes stand.
+    word = unalignedWord<std::uint32_t>(bytes) | std::uint64_t{unalignedWord<std::uint32_t>(bytes + size - 4)} << (8 * (size - 4));
+  } else if (size > 0) {
+    word = static_cast<unsigned char>(bytes[0]) | std::uint64_t{static_cast<unsigned char>(bytes[size / 2])} << 8 |
+           std::uint64_t{static_cast<unsigned char>(bytes[size - 1])} << 16;
+  }
+  return {word | std::uint64_t{size} << 56};
+}
+
+inline std::size_t ReadingTable::RowWriter::ShortText::hash() const {
+  // The high half is folded in first, so that the size and the last bytes reach the low bits
+  // that pick the slot.
+  return static_cast<std::size_t>(((word ^ (word >> 32)) * 0x9E3779B97F4A7C15ull) >> 32);
+}
+
+inline ReadingTable::RowWriter::LongText ReadingTable::RowWriter::LongText::of(std::string_view text) {
   Q_ASSERT(text.size() <= kTextFieldBytes);
   const char* const bytes = text.data();
   const std::size_t size = text.size();
-  TextWords words;
+  LongText words;
   words.size = static_cast<std::uint32_t>(size);
   if (size >= 8) {
     // Head and tail cover up to 16 bytes; beyond that the four after the head are missing.
@@ -29,7 +50,7 @@ inline ReadingTable::RowWriter::TextWords ReadingTable::RowWriter::TextWords::of
   return words;
 }
 
-inline std::size_t ReadingTable::RowWriter::TextWords::hash() const {
+inline std::size_t ReadingTable::RowWriter::LongText::hash() const {
   std::uint64_t value = head * 0x9E3779B97F4A7C15ull;
   value ^= (tail + (std::uint64_t{middle} << 32 | size)) * 0xC2B2AE3D27D4EB4Full;
   value ^= value >> 31;
@@ -37,52 +58,76 @@ inline std::size_t ReadingTable::RowWriter::TextWords::hash() const {
   return static_cast<std::size_t>(value ^ (value >> 29));
 }
 
-inline const ReadingTable::RowWriter::Slot& ReadingTable::RowWriter::slotOf(const TextWords& words) const {
-  return slots_[words.hash() & (slots_.size() - 1)];
+template <typename Key>
+typename ReadingTable::RowWriter::Cache<Key>::Slot& ReadingTable::RowWriter::Cache<Key>::find(const Key& key) {
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t slot = key.hash() & mask;
+  while (slots_[slot].id != kNoTextId && !(slots_[slot].key == key)) {
+    slot = (slot + 1) & mask;
+  }
+  return slots_[slot];
 }
 
-ReadingTable::RowWriter::RowWriter(ReadingTable& table) : table_(table), slots_(256) {}
+template <typename Key>
+void ReadingTable::RowWriter::Cache<Key>::added() {
+  if (++used_ * 2 <= slots_.size()) {
+    return;
+  }
+  std::vector<Slot> grown(slots_.size() * 2);
+  grown.swap(slots_);
+  for (const Slot& entry : grown) {
+    if (entry.id != kNoTextId) {
+      find(entry.key) = entry;
+    }
+  }
+}
+
+ReadingTable::RowWriter::RowWriter(ReadingTable& table) : table_(table) {}
 
 ReadingTable::RowWriter::~RowWriter() = default;
 
-void ReadingTable::RowWriter::expect(TextField field, std::string_view text) const {
-  const TextWords words = TextWords::of(cutToFieldWidth(text));
-  if (!(lastTexts_[static_cast<std::size_t>(field)].words == words)) {
-    __builtin_prefetch(&slotOf(words));
-  }
+// The prefetch stands here, not in a helper: GCC takes a function that only prefetches for one
+// without effects, and drops the calls to it.
+void ReadingTable::RowWriter::expect(std::string_view text) const {
+  const std::string_view cut = cutToFieldWidth(text);
+  __builtin_prefetch(cut.size() <= ShortText::kMostBytes ? shortTexts_.home(ShortText::of(cut))
+                                                         : longTexts_.home(LongText::of(cut)));
 }
 
 // Inline, and apart from the lookup, because most texts are their field's last one: a call and
 // its register saving cost more than the compare.
-inline std::uint32_t ReadingTable::RowWriter::textId(std::size_t field, std::string_view text) {
-  const TextWords words = TextWords::of(text);
-  if (const Slot& last = lastTexts_[field]; last.id != kNoTextId && last.words == words) {
+template <typename Key>
+inline std::uint32_t ReadingTable::RowWriter::idIn(Cache<Key>& cache, std::size_t field, std::string_view text,
+                                                  const Key& key) {
+  if (const auto& last = cache.last[field]; last.id != kNoTextId && last.key == key) {
     return last.id;
   }
-  return lookUp(field, text, words);
+  return lookUp(cache, field, text, key);
 }
 
-std::uint32_t ReadingTable::RowWriter::lookUp(std::size_t field, std::string_view text, const TextWords& words) {
-  Slot& last = lastTexts_[field];
-  const std::size_t mask = slots_.size() - 1;
-  std::size_t slot = words.hash() & mask;
-  for (; slots_[slot].id != kNoTextId; slot = (slot + 1) & mask) {
-    if (slots_[slot].words == words) {
-      last = slots_[slot];
-      return slots_[slot].id;
-    }
+inline std::uint32_t ReadingTable::RowWriter::textId(std::size_t field, std::string_view text) {
+  return text.size() <= ShortText::kMostBytes ? idIn(shortTexts_, field, text, ShortText::of(text))
+                                              : idIn(longTexts_, field, text, LongText::of(text));
+}
+
+template <typename Key>
+[[gnu::noinline]] std::uint32_t ReadingTable::RowWriter::lookUp(Cache<Key>& cache, std::size_t field,
+                                                                std::string_view text, const Key& key) {
+  auto& slot = cache.find(key);
+  auto& last = cache.last[field];
+  if (slot.id != kNoTextId) {
+    last = slot;
+    return last.id;
   }
-  std::uint32_t id = 0;
-  {
-    const std::lock_guard<std::mutex> lock(table_.textsMutex_);
-    id = table_.texts_->intern(text);
-  }
-  slots_[slot] = {words, id};
-  last = slots_[slot];
-  if (++used_ * 2 > slots_.size()) {
-    growCache();
-  }
-  return id;
+  slot = {key, intern(text)};
+  last = slot;
+  cache.added();
+  return last.id;
+}
+
+std::uint32_t ReadingTable::RowWriter::intern(std::string_view text) {
+  const std::lock_guard<std::mutex> lock(table_.textsMutex_);
+  return table_.texts_->intern(text);
 }
 
 void ReadingTable::RowWriter::write(std::size_t reservedIndex, const RowFields& fields,
@@ -99,21 +144,6 @@ void ReadingTable::RowWriter::write(std::size_t reservedIndex, const RowFields& 
   }
   chunk.flags[at] = static_cast<std::uint8_t>((fields.No ? detail::kHasNo : 0) | (state ? detail::kHasState : 0));
   chunk.state[at] = state.value_or(0);
-}
-
-void ReadingTable::RowWriter::growCache() {
-  std::vector<Slot> grown(slots_.size() * 2);
-  const std::size_t mask = grown.size() - 1;
-  for (const Slot& entry : slots_) {
-    if (entry.id != kNoTextId) {
-      std::size_t slot = entry.words.hash() & mask;
-      while (grown[slot].id != kNoTextId) {
-        slot = (slot + 1) & mask;
-      }
-      grown[slot] = entry;
-    }
-  }
-  slots_ = std::move(grown);
 }
 
 }  // namespace qm::log
