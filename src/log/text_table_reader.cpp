@@ -200,7 +200,7 @@ private:
     line.count = count;
     line.empty = at == lineStart;
     if (line.count > 2) {
-      writer_.expect(TextField::Value, line.pieces[2]);
+      writer_.expect(line.pieces[2]);
     }
     if (at != end) {
       if (*at == '\r' && at + 1 != end && at[1] == '\n') {
@@ -216,7 +216,8 @@ private:
     if (count > kFieldCount) {
       return "the line has more than six fields separated by TAB";
     }
-    fields_ = RowFields{};
+    // Each field is set, present or not, rather than the whole row cleared first: clearing it
+    // with a block store for every line cost more than parsing the line's number.
     fields_.No = decimalNumber<std::int32_t>(pieces[0]);
     if (!fields_.No) {
       return pieces[0].empty() ? std::string("the record number (No) is empty")
@@ -233,9 +234,15 @@ private:
         time = *otherwise;
       }
       fields_.Time = time;
+    } else {
+      fields_.Time.reset();
     }
-    for (std::size_t position = 2; position < count; ++position) {
-      fields_.texts[position - 2] = pieces[position];
+    for (std::size_t position = 2; position < kFieldCount; ++position) {
+      if (position < count) {
+        fields_.texts[position - 2] = pieces[position];
+      } else {
+        fields_.texts[position - 2].reset();
+      }
     }
     return std::nullopt;
   }

@@ -460,6 +460,9 @@ private slots:
         << header + "7\t13:05:09\t1,5\tM\xA6\xB8\tNULL\t\r\n" << true << QByteArray("4|7|47109000|'1,5'|'M\xA6\xB8'|'NULL'|''|\n");
     QTest::newRow("three pieces") << header + "-3\t00:00:00\tv\r\n" << true << QByteArray("4|-3|0|'v'|-|-|-|\n");
     QTest::newRow("number only") << header + "3\r\n" << true << QByteArray("4|3|-|-|-|-|-|\n");
+    QTest::newRow("fewer fields than the line before: none carried over")
+        << header + "2\t00:00:02\ta\tb\tc\td\r\n3\r\n4\t00:00:04\te\r\n" << true
+        << QByteArray("4|2|2000|'a'|'b'|'c'|'d'|\n4|3|-|-|-|-|-|\n4|4|4000|'e'|-|-|-|\n");
     QTest::newRow("CR, LF and CR LF line ends, none at the end")
         << QByteArray("h\r1\t00:00:01\n2\t00:00:02\r\n3\t00:00:03") << true
         << QByteArray("4|1|1000|-|-|-|-|\n4|2|2000|-|-|-|-|\n4|3|3000|-|-|-|-|\n");
