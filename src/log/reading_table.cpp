@@ -300,11 +300,14 @@ std::size_t ReadingTable::reserveRows(std::size_t count) {
 void ReadingTable::commitReservedRows(std::size_t count) {
   Q_ASSERT(count <= reservedCount_);
   const std::size_t end = storedCount_ + count;
-  for (std::size_t stored = storedCount_; stored < end; ++stored) {
-    const Chunk& chunk = *chunks_[stored / Chunk::kRows];
-    const std::size_t at = stored % Chunk::kRows;
-    if ((chunk.flags[at] & kHasState) != 0 && (chunk.state[at] & kRowDeleted) != 0) {
-      deletedStored_.push_back(static_cast<std::uint32_t>(stored));
+  // The writers' flag was set before the threads that ran them were waited for.
+  if (roomHasDeleted_.load(std::memory_order_relaxed)) {
+    for (std::size_t stored = storedCount_; stored < end; ++stored) {
+      const Chunk& chunk = *chunks_[stored / Chunk::kRows];
+      const std::size_t at = stored % Chunk::kRows;
+      if ((chunk.flags[at] & kHasState) != 0 && (chunk.state[at] & kRowDeleted) != 0) {
+        deletedStored_.push_back(static_cast<std::uint32_t>(stored));
+      }
     }
   }
   storedCount_ = end;
@@ -325,6 +328,7 @@ void ReadingTable::commitReservedAddedRows(std::size_t count) {
 
 void ReadingTable::dropRoomAfter(std::size_t rows) {
   reservedCount_ = 0;
+  roomHasDeleted_.store(false, std::memory_order_relaxed);
   chunks_.resize((rows + Chunk::kRows - 1) / Chunk::kRows);
 }
 

@@ -16,6 +16,7 @@
 #include <QObject>
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -249,6 +250,9 @@ private:
   std::vector<std::unique_ptr<Chunk>> chunks_;
   std::size_t storedCount_ = 0;
   std::size_t reservedCount_ = 0;  // rows of room after the stored ones
+  // Set by a RowWriter that wrote a deleted row into the room: only then does a commit look for
+  // them, row by row (a text load writes none).
+  std::atomic<bool> roomHasDeleted_ = false;
   std::mutex textsMutex_;          // held by RowWriters while they add to the pool
   std::unique_ptr<TextPool> texts_;
   // The id each text column stored last: a log repeats its unit, function and mode row after row.

@@ -144,6 +144,9 @@ void ReadingTable::RowWriter::write(std::size_t reservedIndex, const RowFields& 
   }
   chunk.flags[at] = static_cast<std::uint8_t>((fields.No ? detail::kHasNo : 0) | (state ? detail::kHasState : 0));
   chunk.state[at] = state.value_or(0);
+  if (state && (*state & kRowDeleted) != 0) {
+    table_.roomHasDeleted_.store(true, std::memory_order_relaxed);
+  }
 }
 
 }  // namespace qm::log
