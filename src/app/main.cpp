@@ -51,8 +51,8 @@ int answerInformationRequest(int argc, char* argv[]) {
 
 QtMessageHandler qtMessageHandler = nullptr;
 
-// Qt ends the program with abort(), a core dump, when it finds no display to show windows on.
-// Only while the application object is made, that is said as this program's error instead.
+// Qt ends the program with abort(), and a core dump, when it finds no display to show windows on.
+// While the application object is made, that message becomes this program's error and status.
 void refuseToStartWithoutDisplay(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   if (type != QtFatalMsg) {
     qtMessageHandler(type, context, message);

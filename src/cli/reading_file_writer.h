@@ -24,7 +24,7 @@ public:
 
   // A row was logged. False when its line could not be written.
   bool add(const log::RowFields& row);
-  // Logging has ended. Returns the failure message, empty when the file is complete.
+  // Logging has ended. Returns why the file could not be written, empty when it is complete.
   QString finish(const log::ReadingTable& table);
 
 private:
