@@ -123,9 +123,10 @@ int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
   std::unique_ptr<ReadingFileWriter> file;
   if (outFile) {
-    file = ReadingFileWriter::open(QString::fromLocal8Bit(outFile->c_str()));
+    QString whyNot;
+    file = ReadingFileWriter::open(QString::fromLocal8Bit(outFile->c_str()), whyNot);
     if (!file) {
-      err << "qm-cli log: cannot write '" << *outFile << "'\n";
+      err << "qm-cli log: cannot write '" << *outFile << "': " << whyNot.toLocal8Bit().constData() << '\n';
       return 1;
     }
   }

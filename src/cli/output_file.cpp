@@ -5,13 +5,20 @@
 
 namespace qm::cli {
 
-bool canWriteLater(const QString& fileName) {
+QString whyNotWritableLater(const QString& fileName) {
   const QFileInfo file(fileName);
+  if (file.isDir()) {
+    return QStringLiteral("it is a folder");
+  }
   if (file.exists()) {
     QFile probe(fileName);
-    return !file.isDir() && probe.open(QIODevice::ReadWrite);
+    return probe.open(QIODevice::ReadWrite) ? QString() : probe.errorString();
   }
-  return QFileInfo(file.absolutePath()).isWritable();
+  const QFileInfo folder(file.absolutePath());
+  if (!folder.isDir()) {
+    return QStringLiteral("the folder %1 does not exist").arg(folder.filePath());
+  }
+  return folder.isWritable() ? QString() : QStringLiteral("the folder %1 cannot be written to").arg(folder.filePath());
 }
 
 }  // namespace qm::cli

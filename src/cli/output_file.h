@@ -7,8 +7,8 @@
 
 namespace qm::cli {
 
-// Whether `fileName` can be written later, found out without changing it: an existing file must
-// open for writing, a new one must be creatable in its folder.
-bool canWriteLater(const QString& fileName);
+// Why `fileName` cannot be written later, or nothing when it can, found out without changing it:
+// an existing file must open for writing, a new one must be creatable in its folder.
+QString whyNotWritableLater(const QString& fileName);
 
 }  // namespace qm::cli

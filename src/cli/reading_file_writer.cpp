@@ -8,7 +8,7 @@
 
 namespace qm::cli {
 
-std::unique_ptr<ReadingFileWriter> ReadingFileWriter::open(const QString& fileName) {
+std::unique_ptr<ReadingFileWriter> ReadingFileWriter::open(const QString& fileName, QString& whyNot) {
   const bool isPacket = log::formatForFileName(fileName) == log::TableFileFormat::DataPacket;
   std::unique_ptr<ReadingFileWriter> writer(new ReadingFileWriter(fileName, isPacket));
   if (isPacket) {
@@ -16,12 +16,14 @@ std::unique_ptr<ReadingFileWriter> ReadingFileWriter::open(const QString& fileNa
     // now rather than after hours of logging.
     QSaveFile probe(fileName);
     if (!probe.open(QIODevice::WriteOnly)) {
+      whyNot = probe.errorString();
       return nullptr;
     }
     probe.cancelWriting();
     return writer;
   }
-  if (!canWriteLater(fileName)) {
+  whyNot = whyNotWritableLater(fileName);
+  if (!whyNot.isEmpty()) {
     return nullptr;
   }
   writer->lines_.setFileName(fileName);

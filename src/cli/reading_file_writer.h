@@ -18,9 +18,9 @@ namespace qm::cli {
 
 class ReadingFileWriter {
 public:
-  // Null when the file cannot be written, checked before any reading is logged without touching
-  // the file.
-  static std::unique_ptr<ReadingFileWriter> open(const QString& fileName);
+  // Null when the file cannot be written, and `whyNot` says why: checked before any reading is
+  // logged, without touching the file.
+  static std::unique_ptr<ReadingFileWriter> open(const QString& fileName, QString& whyNot);
 
   // A row was logged. False when its line could not be written.
   bool add(const log::RowFields& row);

@@ -62,8 +62,8 @@ int runRecord(const std::vector<std::string>& args, std::ostream& out, std::ostr
   const std::string& outName = files.front();
   const bool toStandardOutput = outName == "-";
   QFile file(QFile::decodeName(QByteArray::fromStdString(outName)));
-  if (!toStandardOutput && !canWriteLater(file.fileName())) {
-    err << "qm-cli record: cannot write '" << outName << "'\n";
+  if (const QString whyNot = toStandardOutput ? QString() : whyNotWritableLater(file.fileName()); !whyNot.isEmpty()) {
+    err << "qm-cli record: cannot write '" << outName << "': " << whyNot.toStdString() << '\n';
     return 1;
   }
 

@@ -10,10 +10,14 @@
 #include "sim/virtual_hid_bus.h"
 #include "display/frame_builder.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -240,6 +244,34 @@ private slots:
     QVERIFY(err.str().find("usage: qm-cli " + command.toStdString()) != std::string::npos);
   }
 
+  // An output file that cannot be written is refused before the cable is opened, and the message
+  // says why.
+  void unwritableOutputSaysWhy_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("name");  // below a fresh folder
+    QTest::addColumn<QString>("why");   // %1: the fresh folder
+    QTest::newRow("log text into a missing folder") << "log" << "none/a.txt" << "the folder %1/none does not exist";
+    QTest::newRow("log packet into a missing folder") << "log" << "none/a.xml" << QString::fromLocal8Bit(std::strerror(ENOENT));
+    QTest::newRow("log onto a folder") << "log" << "." << "it is a folder";
+    QTest::newRow("record into a missing folder") << "record" << "none/a.hex" << "the folder %1/none does not exist";
+  }
+  void unwritableOutputSaysWhy() {
+    QFETCH(QString, command);
+    QFETCH(QString, name);
+    QFETCH(QString, why);
+    QTemporaryDir dir;
+    const std::string file = QDir::cleanPath(dir.filePath(name)).toStdString();
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = command == "log" ? qm::cli::runLog({"--simulate", "--out", file}, out, err)
+                                        : qm::cli::runRecord({"--simulate", file}, out, err);
+    QCOMPARE(status, 1);
+    QCOMPARE(QString::fromStdString(err.str()),
+             "qm-cli " + command + ": cannot write '" + QString::fromStdString(file) + "': " +
+                 (why.contains("%1") ? why.arg(dir.path()) : why) + "\n");
+    QVERIFY(!QFileInfo(QString::fromStdString(file)).isFile());
+  }
+
   // A headless logger on the simulated cable: numbered, time-stamped readings of the 500 V test on
   // standard output, and a table file that Open reads, one line written as each is logged.
   void logFromTheSimulatedCable() {
@@ -313,14 +345,15 @@ private slots:
     };
 
     qm::log::ReadingTable table;
+    QString whyNot;
     {
-      const auto writer = qm::cli::ReadingFileWriter::open(name);
+      const auto writer = qm::cli::ReadingFileWriter::open(name, whyNot);
       QVERIFY(writer != nullptr);
       QCOMPARE(contents(), old);
       QCOMPARE(writer->finish(table), QString());
       QCOMPARE(contents(), old);
     }
-    const auto writer = qm::cli::ReadingFileWriter::open(name);
+    const auto writer = qm::cli::ReadingFileWriter::open(name, whyNot);
     qm::log::RowFields row;
     row.No = 1;
     row.Time = 9 * 3'600'000;
