@@ -289,8 +289,8 @@ private:
     std::size_t hash() const;
     friend bool operator==(const ShortText&, const ShortText&) = default;
   };
-  // A longer text, of up to 20 bytes, as a few words read straight from its bytes, overlapping
-  // where the text is shorter: compared in three word compares and hashed without a loop.
+  // A longer text, of eight to 20 bytes, as a few words read straight from its bytes, overlapping
+  // where the text is shorter than 20: compared in three word compares and hashed without a loop.
   struct LongText {
     std::uint64_t head = 0;
     std::uint64_t tail = 0;
@@ -300,7 +300,7 @@ private:
     std::size_t hash() const;
     friend bool operator==(const LongText&, const LongText&) = default;
   };
-  // Texts met before, by their words, with their pool ids. The cache is looked at for every row,
+  // Texts met before, by their keys, with their pool ids. The cache is looked at for every row,
   // in no order (a file's values come as they come), so one look at memory finds a text: open
   // addressing, at most half full. Beside it, the text each field was given last: a log repeats
   // its unit, function and mode.

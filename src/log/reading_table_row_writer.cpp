@@ -3,6 +3,7 @@
 #include "log/reading_table_storage.h"
 #include "log/unaligned_word.h"
 
+#include <bit>
 #include <mutex>
 #include <utility>
 
@@ -14,8 +15,15 @@ inline ReadingTable::RowWriter::ShortText ReadingTable::RowWriter::ShortText::of
   const std::size_t size = text.size();
   std::uint64_t word = 0;
   if (size >= 4) {
-    // Two words of four overlap in the middle: the second is shifted to where its bytes stand.
-    word = unalignedWord<std::uint32_t>(bytes) | std::uint64_t{unalignedWord<std::uint32_t>(bytes + size - 4)} << (8 * (size - 4));
+    // Two words of four overlap in the middle: the second is shifted to where its bytes stand,
+    // which holds for words read with the first byte lowest.
+    std::uint32_t first = unalignedWord<std::uint32_t>(bytes);
+    std::uint32_t last = unalignedWord<std::uint32_t>(bytes + size - 4);
+    if constexpr (std::endian::native == std::endian::big) {
+      first = __builtin_bswap32(first);
+      last = __builtin_bswap32(last);
+    }
+    word = first | std::uint64_t{last} << (8 * (size - 4));
   } else if (size > 0) {
     word = static_cast<unsigned char>(bytes[0]) | std::uint64_t{static_cast<unsigned char>(bytes[size / 2])} << 8 |
            std::uint64_t{static_cast<unsigned char>(bytes[size - 1])} << 16;
@@ -30,23 +38,15 @@ inline std::size_t ReadingTable::RowWriter::ShortText::hash() const {
 }
 
 inline ReadingTable::RowWriter::LongText ReadingTable::RowWriter::LongText::of(std::string_view text) {
-  Q_ASSERT(text.size() <= kTextFieldBytes);
+  Q_ASSERT(text.size() > ShortText::kMostBytes && text.size() <= kTextFieldBytes);
   const char* const bytes = text.data();
   const std::size_t size = text.size();
   LongText words;
   words.size = static_cast<std::uint32_t>(size);
-  if (size >= 8) {
-    // Head and tail cover up to 16 bytes; beyond that the four after the head are missing.
-    words.head = unalignedWord<std::uint64_t>(bytes);
-    words.tail = unalignedWord<std::uint64_t>(bytes + size - 8);
-    words.middle = size > 16 ? unalignedWord<std::uint32_t>(bytes + 8) : 0;
-  } else if (size >= 4) {
-    words.head = unalignedWord<std::uint32_t>(bytes);
-    words.tail = unalignedWord<std::uint32_t>(bytes + size - 4);
-  } else if (size > 0) {
-    words.head = static_cast<unsigned char>(bytes[0]) | std::uint64_t{static_cast<unsigned char>(bytes[size / 2])} << 8 |
-                 std::uint64_t{static_cast<unsigned char>(bytes[size - 1])} << 16;
-  }
+  // Head and tail cover up to 16 bytes; beyond that the four after the head are missing.
+  words.head = unalignedWord<std::uint64_t>(bytes);
+  words.tail = unalignedWord<std::uint64_t>(bytes + size - 8);
+  words.middle = size > 16 ? unalignedWord<std::uint32_t>(bytes + 8) : 0;
   return words;
 }
 
