@@ -49,17 +49,20 @@ int answerInformationRequest(int argc, char* argv[]) {
   return -1;
 }
 
-QtMessageHandler qtMessageHandler = nullptr;
+QtMessageHandler previousMessageHandler = nullptr;
 
 // Qt ends the program with abort(), and a core dump, when it finds no display to show windows on.
 // While the application object is made, that message becomes this program's error and status.
 void refuseToStartWithoutDisplay(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   if (type != QtFatalMsg) {
-    qtMessageHandler(type, context, message);
+    previousMessageHandler(type, context, message);
     return;
   }
-  std::fprintf(stderr, "qm-interface: the window cannot be shown: %s\nTry 'qm-interface --help' for more information.\n",
-               qPrintable(message.section(QLatin1Char('\n'), 0, 0)));
+  // Qt's own text advises reinstalling the program, which is not the cure for a missing display;
+  // the warnings it printed before this say what it tried.
+  std::fputs("qm-interface: the window cannot be shown: no display could be opened (is DISPLAY or WAYLAND_DISPLAY set?)\n"
+             "Try 'qm-interface --help' for more information.\n",
+             stderr);
   std::_Exit(1);
 }
 
@@ -69,9 +72,9 @@ int main(int argc, char* argv[]) {
   if (const int status = answerInformationRequest(argc, argv); status >= 0) {
     return status;
   }
-  qtMessageHandler = qInstallMessageHandler(refuseToStartWithoutDisplay);
+  previousMessageHandler = qInstallMessageHandler(refuseToStartWithoutDisplay);
   QApplication app(argc, argv);
-  qInstallMessageHandler(qtMessageHandler);
+  qInstallMessageHandler(previousMessageHandler);
   QApplication::setApplicationName(QStringLiteral("qm-interface"));
   QApplication::setApplicationVersion(QString::fromLatin1(qm::kProgramVersion));
 
