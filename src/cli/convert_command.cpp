@@ -32,7 +32,7 @@ int runConvert(const std::vector<std::string>& args, std::ostream& err) {
   }
   const log::TableFileOutcome saved = log::saveTableToFile(table, out, timeFormat);
   if (!saved.ok) {
-    err << "qm-cli convert: " << args[1] << ": the file cannot be written: " << saved.detail.toStdString() << '\n';
+    err << "qm-cli convert: cannot write '" << args[1] << "': " << saved.detail.toStdString() << '\n';
     return 1;
   }
   return 0;

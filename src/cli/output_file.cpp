@@ -15,6 +15,9 @@ QString whyNotWritableLater(const QString& fileName) {
     return probe.open(QIODevice::ReadWrite) ? QString() : probe.errorString();
   }
   const QFileInfo folder(file.absolutePath());
+  if (folder.exists() && !folder.isDir()) {
+    return QStringLiteral("%1 is not a folder").arg(folder.filePath());
+  }
   if (!folder.isDir()) {
     return QStringLiteral("the folder %1 does not exist").arg(folder.filePath());
   }

@@ -9,6 +9,10 @@
 namespace qm::cli {
 
 std::unique_ptr<ReadingFileWriter> ReadingFileWriter::open(const QString& fileName, QString& whyNot) {
+  whyNot = whyNotWritableLater(fileName);
+  if (!whyNot.isEmpty()) {
+    return nullptr;
+  }
   const bool isPacket = log::formatForFileName(fileName) == log::TableFileFormat::DataPacket;
   std::unique_ptr<ReadingFileWriter> writer(new ReadingFileWriter(fileName, isPacket));
   if (isPacket) {
@@ -21,10 +25,6 @@ std::unique_ptr<ReadingFileWriter> ReadingFileWriter::open(const QString& fileNa
     }
     probe.cancelWriting();
     return writer;
-  }
-  whyNot = whyNotWritableLater(fileName);
-  if (!whyNot.isEmpty()) {
-    return nullptr;
   }
   writer->lines_.setFileName(fileName);
   return writer;

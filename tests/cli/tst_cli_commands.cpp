@@ -16,8 +16,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -251,8 +249,9 @@ private slots:
     QTest::addColumn<QString>("name");  // below a fresh folder
     QTest::addColumn<QString>("why");   // %1: the fresh folder
     QTest::newRow("log text into a missing folder") << "log" << "none/a.txt" << "the folder %1/none does not exist";
-    QTest::newRow("log packet into a missing folder") << "log" << "none/a.xml" << QString::fromLocal8Bit(std::strerror(ENOENT));
+    QTest::newRow("log packet into a missing folder") << "log" << "none/a.xml" << "the folder %1/none does not exist";
     QTest::newRow("log onto a folder") << "log" << "." << "it is a folder";
+    QTest::newRow("log below a file") << "log" << "file/a.txt" << "%1/file is not a folder";
     QTest::newRow("record into a missing folder") << "record" << "none/a.hex" << "the folder %1/none does not exist";
   }
   void unwritableOutputSaysWhy() {
@@ -260,6 +259,9 @@ private slots:
     QFETCH(QString, name);
     QFETCH(QString, why);
     QTemporaryDir dir;
+    QFile plain(dir.filePath("file"));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
     const std::string file = QDir::cleanPath(dir.filePath(name)).toStdString();
     std::ostringstream out;
     std::ostringstream err;

@@ -59,11 +59,11 @@ private slots:
         << QByteArray(kPrevious);
     QTest::newRow("text output not writable")
         << QStringList{"golden.xml", "none/out.xls"} << 1
-        << "qm-cli convert: %1/none/out.xls: the file cannot be written: " + QString::fromLocal8Bit(std::strerror(ENOENT)) + "\n"
+        << "qm-cli convert: cannot write '%1/none/out.xls': " + QString::fromLocal8Bit(std::strerror(ENOENT)) + "\n"
         << QByteArray("(missing)");
     QTest::newRow("packet output not writable")
         << QStringList{"golden.xml", "none/out.xml"} << 1
-        << "qm-cli convert: %1/none/out.xml: the file cannot be written: " + QString::fromLocal8Bit(std::strerror(ENOENT)) + "\n"
+        << "qm-cli convert: cannot write '%1/none/out.xml': " + QString::fromLocal8Bit(std::strerror(ENOENT)) + "\n"
         << QByteArray("(missing)");
   }
 
