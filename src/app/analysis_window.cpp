@@ -51,7 +51,6 @@ QString runCaption(std::size_t index, const analysis::TestRun& run) {
 QString ohmsOrNone(const std::optional<double>& ohms) { return ohms ? analysis::ohmsText(*ohms) : kNone; }
 QString ratioOrNone(const std::optional<double>& ratio) { return ratio ? QString::number(*ratio, 'f', 2) : kNone; }
 
-// The unit a run's curve is drawn in: the largest reading's.
 }  // namespace
 
 AnalysisWindow::AnalysisWindow(const log::ReadingTable& table, TableFileCommands& tableFiles,

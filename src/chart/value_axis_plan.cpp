@@ -19,7 +19,7 @@ ValueAxisPlan valueAxisFor(PlottedQuantity quantity, const QList<QPointF>& shown
   const auto [lowest, highest] = std::minmax_element(shown.cbegin(), shown.cend(),
                                                      [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); });
   if (quantity == PlottedQuantity::Ohms) {
-    const OhmsUnit unit = shown.isEmpty() ? OhmsUnit{1, QStringLiteral("Ω")} : ohmsUnitFor(highest->y());
+    const OhmsUnit unit = ohmsUnitFor(shown.isEmpty() ? 0 : highest->y());
     const Decades decades = shown.isEmpty() ? Decades{} : decadesAround(lowest->y() / unit.ohms, highest->y() / unit.ohms);
     return {true, decades.low, decades.high, false, unit.name, QStringLiteral("%g"), unit.ohms};
   }
