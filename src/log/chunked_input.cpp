@@ -14,12 +14,19 @@ ChunkedInput::ChunkedInput(std::string_view bytes) : data_(bytes.data()), held_(
 ChunkedInput::ChunkedInput(QFile& file) : file_(&file), size_(static_cast<std::uint64_t>(std::max<qint64>(file.size(), 0))) {
   data_ = current_.buffer.data();
   if (size_ > kBlockBytes) {
-    reader_ = std::make_unique<WorkerThread>();
+    helper();
   }
   startReading(0);
 }
 
 ChunkedInput::~ChunkedInput() = default;
+
+WorkerThread& ChunkedInput::helper() {
+  if (!helper_) {
+    helper_ = std::make_unique<WorkerThread>();
+  }
+  return *helper_;
+}
 
 bool ChunkedInput::readMore() {
   if (file_ == nullptr || failure_ || atEnd()) {
@@ -39,7 +46,7 @@ bool ChunkedInput::readMore() {
     char* const start = block.buffer.data() + kKeptRoom - kept;
     std::memmove(start, keptBytes, kept);
     data_ = start;
-    // The block that was current becomes the one the reader fills next.
+    // The block that was current becomes the one the next read fills.
     std::swap(current_, block);
     next_ = std::move(block);
   } else {
@@ -57,18 +64,18 @@ bool ChunkedInput::readMore() {
   return true;
 }
 
-// The block at `from`, read on the reader thread when there is one.
+// The block at `from`, read on the helper thread when there is one.
 void ChunkedInput::startReading(std::uint64_t from) {
-  if (reader_) {
-    reader_->post([this, from] { readBlock(next_, from); });
+  if (helper_) {
+    helper_->post([this, from] { readBlock(next_, from); });
   } else {
     readBlock(next_, from);
   }
 }
 
 ChunkedInput::Block ChunkedInput::takeBlock() {
-  if (reader_) {
-    reader_->wait();
+  if (helper_) {
+    helper_->wait();
   }
   return std::move(next_);
 }
@@ -80,7 +87,7 @@ void ChunkedInput::readBlock(Block& block, std::uint64_t from) const {
   }
   block.size = 0;
   block.failure.reset();
-  // The reader thread is the file's only user while it reads.
+  // The helper thread is the file's only user while it reads.
   char* const into = block.buffer.data() + kKeptRoom;
   while (block.size < wanted) {
     const qint64 got = file_->read(into + block.size, static_cast<qint64>(wanted - block.size));

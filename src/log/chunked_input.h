@@ -17,10 +17,6 @@ namespace qm::log {
 
 class WorkerThread;
 
-// Bytes parsed at once beyond which a reader splits them in two and parses the halves on two
-// threads: below it, handing half to the other thread costs more than it saves.
-inline constexpr std::size_t kParallelParseBytes = 1024 * 1024;
-
 // Why a load stopped, in code page 936 bytes, and where: the line of a text file, or the byte
 // offset in a packet (whose line and column are worked out only for the message).
 struct LoadFailure {
@@ -35,8 +31,7 @@ public:
   explicit ChunkedInput(std::string_view bytes);
   // A file open for reading. Only the bytes it had when the load began are read: a file that
   // grows meanwhile (a log still being written) is read as it was, and one that becomes shorter
-  // fails the load. A file of more than one block is read a block ahead, on a thread of its own,
-  // while the bytes before are parsed.
+  // fails the load. A file of more than one block is read a block ahead, on the helper thread.
   explicit ChunkedInput(QFile& file);
   ~ChunkedInput();
   ChunkedInput(const ChunkedInput&) = delete;
@@ -54,6 +49,12 @@ public:
   // read, or when reading failed (failure() then says why).
   bool readMore();
   const std::optional<LoadFailure>& failure() const { return failure_; }
+
+  // The load's second thread, made when first wanted: it reads the next block while the bytes
+  // before are parsed, and between reads it parses too (see piece_sharing.h). Two cores run two
+  // threads better than three: a third thread, reading, slowed whichever parser it shared a core
+  // with.
+  WorkerThread& helper();
 
 private:
   static constexpr std::size_t kBlockBytes = 4 * 1024 * 1024;
@@ -75,7 +76,7 @@ private:
   QFile* file_ = nullptr;
   Block current_;
   Block next_;
-  std::unique_ptr<WorkerThread> reader_;  // reading next_, for a file of more than one block
+  std::unique_ptr<WorkerThread> helper_;  // see helper()
   std::string joined_;                    // kept bytes too many for the room, and a block after them
   const char* data_ = nullptr;
   std::size_t held_ = 0;      // bytes at data_

@@ -3,7 +3,7 @@
 #include "log/data_packet_change_log.h"
 #include "log/data_packet_rows.h"
 #include "log/data_packet_syntax.h"
-#include "log/worker_thread.h"
+#include "log/piece_sharing.h"
 
 #include <algorithm>
 #include <array>
@@ -340,8 +340,8 @@ private:
     }
   }
 
-  // The rows, a few megabytes of the file at a time, each piece ending before the last row that
-  // starts in it (that one may not be whole yet); at the end of the file, the rest.
+  // The rows, a few megabytes of the file at a time: those before the last row that starts in the
+  // bytes held (that one may not be whole yet); at the end of the file, all that are left.
   bool readRows() {
     mainRows_ = std::make_unique<RowsParser>(table_, syntax_.coding);
     for (;;) {
@@ -355,8 +355,7 @@ private:
         failure_ = input_.failure();
         return failure_ ? false : failAt(bytes.size(), "the packet ends early: the ROWDATA element does not end");
       }
-      const std::string_view piece = bytes.substr(0, std::min(lastStart, bytes.size()));
-      const RowsParser::Outcome outcome = readPiece(piece);
+      const RowsParser::Outcome outcome = readWholeRows(bytes.substr(0, std::min(lastStart, bytes.size())));
       switch (outcome.stop) {
         case RowsParser::Stop::End:
         case RowsParser::Stop::RanOut:
@@ -380,40 +379,51 @@ private:
     }
   }
 
-  // The rows of a piece: on two threads when it is large, cut at a row start near its middle and
-  // each half counted first; on one when that fails in any way, which also tells exactly where a
-  // bad row is. Rows go into the room from rows_ on.
-  RowsParser::Outcome readPiece(std::string_view piece) {
-    const std::size_t split = piece.size() >= kParallelParseBytes ? nextRowStart(piece, piece.size() / 2) : std::string_view::npos;
-    if (split != std::string_view::npos) {
-      if (!worker_) {
-        worker_ = std::make_unique<WorkerThread>();
+  // The rows of `bytes`: on both threads when they are many, cut into pieces at row starts
+  // and the rows of each counted first (on this thread, while the helper reads the next block);
+  // on this one alone when that fails in any way, which also tells exactly where a bad row is.
+  // Rows go into the room from rows_ on.
+  RowsParser::Outcome readWholeRows(std::string_view bytes) {
+    cutIntoPieces(bytes, nextRowStart, pieces_);
+    const std::size_t count = pieces_.size();
+    if (count > 1) {
+      firstRows_.resize(count + 1);
+      firstRows_[0] = rows_;
+      for (std::size_t piece = 0; piece < count; ++piece) {
+        firstRows_[piece + 1] = firstRows_[piece] + countRowStarts(pieces_[piece]);
+      }
+      makeRoom(firstRows_[count]);
+      if (!workerRows_) {
         workerRows_ = std::make_unique<RowsParser>(table_, syntax_.coding);
       }
-      const std::string_view first = piece.substr(0, split);
-      const std::string_view second = piece.substr(split);
-      std::size_t secondCount = 0;
-      worker_->post([&] { secondCount = countRowStarts(second); });
-      const std::size_t firstCount = countRowStarts(first);
-      worker_->wait();
-      makeRoom(rows_ + firstCount + secondCount);
-      RowsParser::Outcome secondOutcome;
-      worker_->post([&] {
-        secondOutcome = workerRows_->parse(second, rows_ + firstCount, rows_ + firstCount + secondCount);
+      // A piece is read whole when it stops at its end, or for the last at the end of the rows,
+      // with the rows counted.
+      const auto readWhole = [&](std::size_t piece) {
+        const RowsParser::Outcome& outcome = outcomes_[piece];
+        const bool stoppedAtEnd = outcome.stop == RowsParser::Stop::End ||
+                                  (piece + 1 == count && outcome.stop == RowsParser::Stop::EndTag);
+        return stoppedAtEnd && outcome.rows == firstRows_[piece + 1] - firstRows_[piece];
+      };
+      outcomes_.assign(count, {});
+      forEachPiece(input_, count, [&](std::size_t piece, int thread) {
+        RowsParser& rows = thread == 0 ? *mainRows_ : *workerRows_;
+        outcomes_[piece] = rows.parse(pieces_[piece], firstRows_[piece], firstRows_[piece + 1]);
+        return readWhole(piece);
       });
-      const RowsParser::Outcome firstOutcome = mainRows_->parse(first, rows_, rows_ + firstCount);
-      worker_->wait();
-      if (firstOutcome.stop == RowsParser::Stop::End && firstOutcome.rows == firstCount &&
-          (secondOutcome.stop == RowsParser::Stop::End || secondOutcome.stop == RowsParser::Stop::EndTag) &&
-          secondOutcome.rows == secondCount) {
-        rows_ += firstCount + secondCount;
-        secondOutcome.at += split;
-        return secondOutcome;
+      bool allWhole = true;
+      for (std::size_t piece = 0; piece < count && allWhole; ++piece) {
+        allWhole = readWhole(piece);
+      }
+      if (allWhole) {
+        rows_ = firstRows_[count];
+        RowsParser::Outcome last = outcomes_.back();
+        last.at += static_cast<std::size_t>(pieces_.back().data() - bytes.data());
+        return last;
       }
     }
     RowsParser::Outcome outcome;
     for (std::size_t at = 0;;) {
-      outcome = mainRows_->parse(piece.substr(at), rows_, roomEnd_);
+      outcome = mainRows_->parse(bytes.substr(at), rows_, roomEnd_);
       rows_ += outcome.rows;
       outcome.at += at;
       if (outcome.stop != RowsParser::Stop::OutOfRoom) {
@@ -441,9 +451,12 @@ private:
   PacketSyntax syntax_;
   std::array<bool, 2 + kTextFieldCount> fieldsFound_{};
   std::optional<LoadFailure> failure_;
-  std::unique_ptr<RowsParser> mainRows_;
+  std::unique_ptr<RowsParser> mainRows_;  // of this thread
   std::unique_ptr<RowsParser> workerRows_;
-  std::unique_ptr<WorkerThread> worker_;
+  std::vector<std::string_view> pieces_;
+  // The room's index of each piece's first row; last, where the rows of the last piece end.
+  std::vector<std::size_t> firstRows_;
+  std::vector<RowsParser::Outcome> outcomes_;
   std::size_t rows_ = 0;     // rows read into the room
   std::size_t roomEnd_ = 0;  // rows of room reserved
 };

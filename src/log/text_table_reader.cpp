@@ -1,7 +1,7 @@
 #include "log/text_table_file.h"
 
+#include "log/piece_sharing.h"
 #include "log/whole_number.h"
-#include "log/worker_thread.h"
 
 #include <algorithm>
 #include <array>
@@ -264,7 +264,7 @@ public:
       const std::string_view bytes = input.bytes();
       const std::size_t end = wholeLinesEnd(bytes, input.atEnd());
       if (end > 0) {
-        failure = parseLines(bytes.substr(0, end));
+        failure = parseLines(input, bytes.substr(0, end));
         input.consume(end);
         report(input.offset(), input.size());
       } else if (input.atEnd()) {
@@ -303,43 +303,41 @@ private:
     }
   }
 
-  // Parses whole lines into reserved rows: on two threads when there are many (the second half
-  // from the first line end past the middle), each half into rows of its own, counted first.
-  std::optional<LoadFailure> parseLines(std::string_view lines) {
-    const std::size_t middleLf = lines.size() >= kParallelParseBytes ? lines.find('\n', lines.size() / 2) : std::string_view::npos;
-    const std::size_t split = middleLf == std::string_view::npos ? lines.size() : middleLf + 1;
-    const std::string_view first = lines.substr(0, split);
-    const std::string_view second = lines.substr(split);
-    std::size_t firstCount = 0;
-    std::size_t secondCount = 0;
-    LineParser::Outcome firstOutcome;
-    LineParser::Outcome secondOutcome;
-    if (second.empty()) {
-      firstCount = countLines(first);
-      firstOutcome = parser_.parse(first, table_.reserveRows(firstCount));
-    } else {
-      if (!worker_) {
-        worker_ = std::make_unique<WorkerThread>();
-        workerParser_ = std::make_unique<LineParser>(timeFormat_, table_);
-      }
-      worker_->post([&] { secondCount = countLines(second); });
-      firstCount = countLines(first);
-      worker_->wait();
-      const std::size_t base = table_.reserveRows(firstCount + secondCount);
-      worker_->post([&] { secondOutcome = workerParser_->parse(second, base + firstCount); });
-      firstOutcome = parser_.parse(first, base);
-      worker_->wait();
+  // Parses whole lines into reserved rows, a piece at a time on both threads. The lines of every
+  // piece are counted first, which tells each piece the rows it is parsed into; counting takes
+  // this thread about as long as the helper needs to read the next block.
+  std::optional<LoadFailure> parseLines(ChunkedInput& input, std::string_view lines) {
+    cutIntoPieces(
+        lines,
+        [](std::string_view bytes, std::size_t from) {
+          const std::size_t lf = bytes.find('\n', from);
+          return lf == std::string_view::npos ? lf : lf + 1;
+        },
+        pieces_);
+    const std::size_t count = pieces_.size();
+    firstRows_.resize(count + 1);
+    firstRows_[0] = 0;
+    for (std::size_t piece = 0; piece < count; ++piece) {
+      firstRows_[piece + 1] = firstRows_[piece] + countLines(pieces_[piece]);
     }
-    Q_ASSERT(firstOutcome.failure || firstOutcome.rows == firstCount);
-    Q_ASSERT(firstOutcome.failure || secondOutcome.failure || secondOutcome.rows == secondCount);
-    const LineParser::Outcome& failed = firstOutcome.failure ? firstOutcome : secondOutcome;
-    const std::size_t good = firstOutcome.failure ? firstOutcome.rows : firstCount + secondOutcome.rows;
-    rows_ += good;
-    if (!failed.failure) {
+    const std::size_t base = table_.reserveRows(firstRows_[count]);
+    if (count > 1 && !workerParser_) {
+      workerParser_ = std::make_unique<LineParser>(timeFormat_, table_);
+    }
+    outcomes_.assign(count, {});
+    forEachPiece(input, count, [&](std::size_t piece, int thread) {
+      LineParser& parser = thread == 0 ? parser_ : *workerParser_;
+      outcomes_[piece] = parser.parse(pieces_[piece], base + firstRows_[piece]);
+      return !outcomes_[piece].failure;
+    });
+    const auto failed = std::find_if(outcomes_.begin(), outcomes_.end(), [](const LineParser::Outcome& outcome) { return outcome.failure; });
+    if (failed == outcomes_.end()) {
+      rows_ += firstRows_[count];
       return std::nullopt;
     }
+    rows_ += firstRows_[static_cast<std::size_t>(failed - outcomes_.begin())] + failed->rows;
     // The header is line 1.
-    return LoadFailure{*failed.failure, rows_ + 2, std::nullopt};
+    return LoadFailure{*failed->failure, rows_ + 2, std::nullopt};
   }
 
   void report(std::uint64_t done, std::uint64_t total) const {
@@ -351,9 +349,12 @@ private:
   const TimeOfDayFormat& timeFormat_;
   ReadingTable& table_;
   const FileProgress& progress_;
-  LineParser parser_;
-  std::unique_ptr<WorkerThread> worker_;
+  LineParser parser_;  // of this thread
   std::unique_ptr<LineParser> workerParser_;
+  std::vector<std::string_view> pieces_;
+  // Where each piece's rows begin among the lines parsed at once; last, how many rows they are.
+  std::vector<std::size_t> firstRows_;
+  std::vector<LineParser::Outcome> outcomes_;
   std::size_t rows_ = 0;  // good rows in the reserved room
 };
 
