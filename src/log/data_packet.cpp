@@ -405,7 +405,7 @@ private:
         return stoppedAtEnd && outcome.rows == firstRows_[piece + 1] - firstRows_[piece];
       };
       outcomes_.assign(count, {});
-      forEachPiece(input_, count, [&](std::size_t piece, int thread) {
+      shareOutPieces(input_, count, [&](std::size_t piece, int thread) {
         RowsParser& rows = thread == 0 ? *mainRows_ : *workerRows_;
         outcomes_[piece] = rows.parse(pieces_[piece], firstRows_[piece], firstRows_[piece + 1]);
         return readWhole(piece);

@@ -1,8 +1,8 @@
 #pragma once
 
 // The rows of an XML data packet, parsed into rows a ReadingTable reserved. A packet's reader
-// hands each parser a piece of the ROWDATA element's bytes; on two threads, each parser fills the
-// rows of its own piece.
+// hands a parser a piece of the ROWDATA element's bytes at a time; there is one parser for each of
+// the load's two threads, each filling the rows of the pieces it takes.
 
 #include "log/data_packet_syntax.h"
 #include "log/reading_table.h"

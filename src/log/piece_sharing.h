@@ -2,9 +2,10 @@
 
 // How both loads use two cores: the bytes held are cut into pieces of some 64 kB at record
 // starts, and this thread and the load's helper each take the next piece whenever they are free.
-// The helper reads the next block first, so it joins late; and either thread may lose its core
-// for a while. Whoever is slower then does fewer pieces, rather than keeping the other waiting at
-// the end (a load cut into two halves, one for each thread, spent a sixth of its time waiting).
+// The helper of a file of several blocks reads the next block first, so it joins late; and either
+// thread may lose its core for a while. Whoever is slower then does fewer pieces, rather than
+// keeping the other waiting at the end (a load cut into two halves, one for each thread, spent a
+// sixth of its time waiting).
 
 #include "log/chunked_input.h"
 #include "log/worker_thread.h"
@@ -39,10 +40,10 @@ void cutIntoPieces(std::string_view bytes, NextStart nextStart, std::vector<std:
 }
 
 // Calls work(piece, thread) for each piece in [0, count), thread 0 being this one and thread 1
-// the input's helper; returns when all are done. Pieces are taken in ascending order. Once a call
-// returns false, the pieces not taken yet are left undone.
+// the input's helper (made here if it was not yet); returns when all are done. Pieces are taken in
+// ascending order. Once a call returns false, the pieces not taken yet are left undone.
 template <typename Work>
-void forEachPiece(ChunkedInput& input, std::size_t count, Work work) {
+void shareOutPieces(ChunkedInput& input, std::size_t count, Work work) {
   std::atomic<std::size_t> next = 0;
   const auto takeEach = [&](int thread) {
     for (std::size_t piece; (piece = next.fetch_add(1, std::memory_order_relaxed)) < count;) {
@@ -55,10 +56,19 @@ void forEachPiece(ChunkedInput& input, std::size_t count, Work work) {
     takeEach(0);
     return;
   }
-  WorkerThread& helper = input.helper();
-  helper.post([&] { takeEach(1); });
+  // The helper's job uses this frame: when `work` throws here, the helper is told to stop taking
+  // pieces and waited for all the same.
+  struct WaitForHelper {
+    WorkerThread& helper;
+    std::atomic<std::size_t>& next;
+    std::size_t count;
+    ~WaitForHelper() {
+      next.store(count, std::memory_order_relaxed);
+      helper.wait();
+    }
+  } waitForHelper{input.helper(), next, count};
+  waitForHelper.helper.post([&] { takeEach(1); });
   takeEach(0);
-  helper.wait();
 }
 
 }  // namespace qm::log

@@ -125,15 +125,18 @@ template <typename Key>
   return last.id;
 }
 
-// The other writer holds the pool's lock for one lookup at a time, far less time than a sleep and a
-// wake-up take: waiting for it in a loop first keeps both writers out of the kernel. At the start
-// of a load, when both meet the same new values, the lock is met taken often.
+// The other writer holds the pool's lock for one lookup (now and then growing the pool), far less
+// time than a sleep and a wake-up take: waiting for it in a loop first keeps both writers out of
+// the kernel. At the start of a load, when both meet the same new values, the lock is met taken
+// often.
 std::uint32_t ReadingTable::RowWriter::intern(std::string_view text) {
   constexpr int kTries = 1000;
   int tries = 0;
   for (; tries < kTries && !table_.textsMutex_.try_lock(); ++tries) {
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_ia32_pause();
+#elif defined(__aarch64__) || defined(__arm__)
+    __asm__ __volatile__("yield");
 #endif
   }
   if (tries == kTries) {

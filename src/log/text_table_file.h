@@ -37,6 +37,14 @@ bool forEachPiece(std::string_view text, char separator, Visit&& visit) {
   }
 }
 
+// Where the line after the first LF at or after `from` begins, or std::string_view::npos: where a
+// load cuts the lines it parses into pieces for its two threads. Lines that end in a CR alone are
+// never cut apart; they only make pieces longer.
+inline std::size_t afterLineFeed(std::string_view bytes, std::size_t from) {
+  const std::size_t lf = bytes.find('\n', from);
+  return lf == std::string_view::npos ? lf : lf + 1;
+}
+
 // Appends the line of one row, CR LF included, for a file that grows as rows are logged.
 void appendTextTableLine(std::string& out, const RowFields& row, const TimeOfDayFormat& timeFormat);
 
@@ -49,7 +57,7 @@ void writeTextTable(const ReadingTable& table, const TimeOfDayFormat& timeFormat
 // change-log entry, announced once at the end. Stops at the first line that is not a row and
 // says which and why: the rows of the lines before it are in the table, none of that line. An
 // empty file has no header to skip and is refused as well. A large file is parsed on two threads
-// at once; the rows, their order and the change log are those of one thread.
+// at once (see piece_sharing.h); the rows, their order and the change log are those of one thread.
 std::optional<LoadFailure> readTextTable(ChunkedInput& input, const TimeOfDayFormat& timeFormat, ReadingTable& table,
                                          const FileProgress& progress);
 // The same for bytes in memory; true when every line was a row.

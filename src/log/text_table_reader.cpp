@@ -307,13 +307,7 @@ private:
   // piece are counted first, which tells each piece the rows it is parsed into; counting takes
   // this thread about as long as the helper needs to read the next block.
   std::optional<LoadFailure> parseLines(ChunkedInput& input, std::string_view lines) {
-    cutIntoPieces(
-        lines,
-        [](std::string_view bytes, std::size_t from) {
-          const std::size_t lf = bytes.find('\n', from);
-          return lf == std::string_view::npos ? lf : lf + 1;
-        },
-        pieces_);
+    cutIntoPieces(lines, afterLineFeed, pieces_);
     const std::size_t count = pieces_.size();
     firstRows_.resize(count + 1);
     firstRows_[0] = 0;
@@ -325,7 +319,7 @@ private:
       workerParser_ = std::make_unique<LineParser>(timeFormat_, table_);
     }
     outcomes_.assign(count, {});
-    forEachPiece(input, count, [&](std::size_t piece, int thread) {
+    shareOutPieces(input, count, [&](std::size_t piece, int thread) {
       LineParser& parser = thread == 0 ? parser_ : *workerParser_;
       outcomes_[piece] = parser.parse(pieces_[piece], base + firstRows_[piece]);
       return !outcomes_[piece].failure;

@@ -2,9 +2,9 @@
 
 // One helper thread for a table-file operation: it runs the jobs handed to it, one after another,
 // while the thread that handed them goes on with its own work. A save hands it the writes of full
-// buffers while it formats the next one; a load hands it the second half of a piece of the file
-// while it parses the first. It is made once per operation, and only for a large file, so a
-// small file costs no thread at all.
+// buffers while it formats the next one; a load hands it the reading of the next block of the
+// file, and a share of the pieces of the bytes read (piece_sharing.h). It is made once per
+// operation, and only for a file of more than a megabyte, so a small file costs no thread at all.
 
 #include <condition_variable>
 #include <cstddef>

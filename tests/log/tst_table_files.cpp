@@ -802,7 +802,7 @@ private slots:
     QTest::newRow("text, early") << "long.txt" << 10;
     QTest::newRow("text, in the second block read") << "long.txt" << 120'000;
     QTest::newRow("text, in the last block") << "long.txt" << 299'000;
-    QTest::newRow("packet, a row near the end") << "long.xml" << 299'990;
+    QTest::newRow("packet, a row in the last, short block") << "long.xml" << 299'990;
     QTest::newRow("packet, a row in the middle of a block") << "long.xml" << 150'000;
   }
 
@@ -811,12 +811,13 @@ private slots:
     QFETCH(int, badLine);
     QByteArray file = longFile(name);
     const bool packet = name.endsWith(".xml");
+    qsizetype time = -1;  // of a packet, where the bad time begins
     if (packet) {
-      qsizetype time = -1;
       for (int row = 0; row < badLine; ++row) {
         time = file.indexOf("Time=\"", time + 1);
       }
-      file.replace(time + 6, 2, "99");
+      time += 6;
+      file.replace(time, 2, "99");
     } else {
       file = withLine(file, badLine, "7\tNULL");
     }
@@ -829,7 +830,11 @@ private slots:
     QVERIFY(!outcome.ok);
     if (packet) {
       QCOMPARE(dump(read), before);
-      QVERIFY2(outcome.detail.endsWith("is not a time of day (Time) as hh:nn:sssss or hh:nn:ss"), qPrintable(outcome.detail));
+      // The packet is one line; the place is told from the start of the bad time.
+      const QByteArray badTime = file.mid(time, file.indexOf('"', time) - time);
+      QCOMPARE(outcome.detail, QString("line 1, column %1: \"%2\" is not a time of day (Time) as hh:nn:sssss or hh:nn:ss")
+                                   .arg(time + 1)
+                                   .arg(QString::fromLatin1(badTime)));
       return;
     }
     QCOMPARE(outcome.detail, QString("line %1: \"NULL\" is not a time of day (Time) like \"13:05:09\"").arg(badLine));
@@ -849,18 +854,24 @@ private slots:
   // memory, where the helper thread has no block to read first.
   void firstOfTwoBadLinesTold() {
     QByteArray file = longFile("long.txt");
-    // Pieces are cut after the first line end past every kPieceBytes, from the end of the header.
-    qsizetype cut = file.indexOf('\n') + 1;
-    for (int piece = 0; piece < 150; ++piece) {
-      cut = file.indexOf('\n', cut + static_cast<qsizetype>(qm::log::kPieceBytes)) + 1;
-    }
+    const auto headerEnd = static_cast<std::size_t>(file.indexOf('\n') + 1);
+    // Where the piece that the lines parsed after the header are cut into begins.
+    const auto pieceStart = [&](std::size_t piece) {
+      const std::string_view lines = std::string_view(file.constData(), static_cast<std::size_t>(file.size())).substr(headerEnd);
+      std::vector<std::string_view> pieces;
+      qm::log::cutIntoPieces(lines, qm::log::afterLineFeed, pieces);
+      return piece < pieces.size() ? static_cast<qsizetype>(headerEnd) + (pieces[piece].data() - lines.data()) : qsizetype{-1};
+    };
+    const qsizetype cut = pieceStart(150);
+    QVERIFY(cut > 0);
     const auto lastLineOfPiece = static_cast<int>(file.left(cut).count('\n'));
-    // Times made text of their own length, so that the cuts stay where they were.
     for (const int line : {lastLineOfPiece + 1, lastLineOfPiece}) {
       const QList<QByteArray> fields = lineOf(file, line).split('\t');
       const QByteArray remark = line == lastLineOfPiece ? QByteArray(4 << 20, 'r') : fields[5];
       file = withLine(file, line, fields[0] + "\tXXXXXXXX\t" + fields.mid(2, 3).join('\t') + '\t' + remark);
     }
+    // Still the lines on either side of a cut.
+    QCOMPARE(pieceStart(150), lineStart(file, lastLineOfPiece + 1));
 
     ReadingTable read;
     qm::log::ChunkedInput input(std::string_view(file.constData(), static_cast<std::size_t>(file.size())));
