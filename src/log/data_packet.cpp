@@ -387,11 +387,7 @@ private:
     cutIntoPieces(bytes, nextRowStart, pieces_);
     const std::size_t count = pieces_.size();
     if (count > 1) {
-      firstRows_.resize(count + 1);
-      firstRows_[0] = rows_;
-      for (std::size_t piece = 0; piece < count; ++piece) {
-        firstRows_[piece + 1] = firstRows_[piece] + countRowStarts(pieces_[piece]);
-      }
+      numberPieces(pieces_, rows_, countRowStarts, firstRows_);
       makeRoom(firstRows_[count]);
       if (!workerRows_) {
         workerRows_ = std::make_unique<RowsParser>(table_, syntax_.coding);

@@ -39,6 +39,19 @@ void cutIntoPieces(std::string_view bytes, NextStart nextStart, std::vector<std:
   pieces.push_back(bytes.substr(start));
 }
 
+// Where the records of each piece begin, counting from `first`: firstRecords[i] for piece i, and
+// after the last piece where its records end. Counted before any piece is parsed, so that each
+// knows the rows it fills.
+template <typename Count>
+void numberPieces(const std::vector<std::string_view>& pieces, std::size_t first, Count countRecords,
+                  std::vector<std::size_t>& firstRecords) {
+  firstRecords.resize(pieces.size() + 1);
+  firstRecords[0] = first;
+  for (std::size_t piece = 0; piece < pieces.size(); ++piece) {
+    firstRecords[piece + 1] = firstRecords[piece] + countRecords(pieces[piece]);
+  }
+}
+
 // Calls work(piece, thread) for each piece in [0, count), thread 0 being this one and thread 1
 // the input's helper (made here if it was not yet); returns when all are done. Pieces are taken in
 // ascending order. Once a call returns false, the pieces not taken yet are left undone.

@@ -308,12 +308,8 @@ private:
   // this thread about as long as the helper needs to read the next block.
   std::optional<LoadFailure> parseLines(ChunkedInput& input, std::string_view lines) {
     cutIntoPieces(lines, afterLineFeed, pieces_);
+    numberPieces(pieces_, 0, countLines, firstRows_);
     const std::size_t count = pieces_.size();
-    firstRows_.resize(count + 1);
-    firstRows_[0] = 0;
-    for (std::size_t piece = 0; piece < count; ++piece) {
-      firstRows_[piece + 1] = firstRows_[piece] + countLines(pieces_[piece]);
-    }
     const std::size_t base = table_.reserveRows(firstRows_[count]);
     if (count > 1 && !workerParser_) {
       workerParser_ = std::make_unique<LineParser>(timeFormat_, table_);
