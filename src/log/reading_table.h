@@ -272,8 +272,16 @@ public:
   RowWriter(const RowWriter&) = delete;
   RowWriter& operator=(const RowWriter&) = delete;
 
+  using TextIds = std::array<std::uint32_t, kTextFieldCount>;
+
   // Writes reserved row `reservedIndex`; texts are cut to the field width.
   void write(std::size_t reservedIndex, const RowFields& fields, std::optional<std::uint8_t> state);
+  // As write, with the texts given as ids from textId (kNoTextId for none): a reader that sees
+  // rows repeat their texts gives the ids again rather than have each text looked up.
+  void write(std::size_t reservedIndex, std::optional<std::int32_t> no, std::optional<TimeOfDay> time,
+             const TextIds& textIds, std::optional<std::uint8_t> state);
+  // The pool id of `text`, cut to the field width, given as field `field`.
+  std::uint32_t textId(std::size_t field, std::string_view text);
   // Says that `text` is coming soon, so that looking it up need not wait for memory then. Worth
   // it for the value, which differs from row to row.
   void expect(std::string_view text) const;
@@ -325,8 +333,9 @@ private:
     std::size_t used_ = 0;
   };
 
-  // The id of `text` for `field`, looked up in the cache when it is not the field's last text.
-  std::uint32_t textId(std::size_t field, std::string_view text);
+  // The id of `text`, at most a field wide, for `field`: looked up in the cache when it is not
+  // the field's last text.
+  std::uint32_t idOfFieldWide(std::size_t field, std::string_view text);
   template <typename Key>
   std::uint32_t idIn(Cache<Key>& cache, std::size_t field, std::string_view text, const Key& key);
   template <typename Key>

@@ -105,9 +105,13 @@ inline std::uint32_t ReadingTable::RowWriter::idIn(Cache<Key>& cache, std::size_
   return lookUp(cache, field, text, key);
 }
 
-inline std::uint32_t ReadingTable::RowWriter::textId(std::size_t field, std::string_view text) {
+inline std::uint32_t ReadingTable::RowWriter::idOfFieldWide(std::size_t field, std::string_view text) {
   return text.size() <= ShortText::kMostBytes ? idIn(shortTexts_, field, text, ShortText::of(text))
                                               : idIn(longTexts_, field, text, LongText::of(text));
+}
+
+std::uint32_t ReadingTable::RowWriter::textId(std::size_t field, std::string_view text) {
+  return idOfFieldWide(field, cutToFieldWidth(text));
 }
 
 template <typename Key>
@@ -148,17 +152,27 @@ std::uint32_t ReadingTable::RowWriter::intern(std::string_view text) {
 
 void ReadingTable::RowWriter::write(std::size_t reservedIndex, const RowFields& fields,
                                     std::optional<std::uint8_t> state) {
+  TextIds ids;
+  for (std::size_t field = 0; field < kTextFieldCount; ++field) {
+    const std::optional<std::string_view>& text = fields.texts[field];
+    ids[field] = text ? idOfFieldWide(field, cutToFieldWidth(*text)) : kNoTextId;
+  }
+  write(reservedIndex, fields.No, fields.Time, ids, state);
+}
+
+void ReadingTable::RowWriter::write(std::size_t reservedIndex, std::optional<std::int32_t> no,
+                                    std::optional<TimeOfDay> time, const TextIds& textIds,
+                                    std::optional<std::uint8_t> state) {
   Q_ASSERT(reservedIndex < table_.reservedCount_);
   const std::size_t stored = table_.storedCount_ + reservedIndex;
   Chunk& chunk = *table_.chunks_[stored / Chunk::kRows];
   const std::size_t at = stored % Chunk::kRows;
-  chunk.no[at] = fields.No.value_or(0);
-  chunk.time[at] = fields.Time.value_or(detail::kNoTime);
+  chunk.no[at] = no.value_or(0);
+  chunk.time[at] = time.value_or(detail::kNoTime);
   for (std::size_t field = 0; field < kTextFieldCount; ++field) {
-    const std::optional<std::string_view>& text = fields.texts[field];
-    chunk.text[field][at] = text ? textId(field, cutToFieldWidth(*text)) : kNoTextId;
+    chunk.text[field][at] = textIds[field];
   }
-  chunk.flags[at] = static_cast<std::uint8_t>((fields.No ? detail::kHasNo : 0) | (state ? detail::kHasState : 0));
+  chunk.flags[at] = static_cast<std::uint8_t>((no ? detail::kHasNo : 0) | (state ? detail::kHasState : 0));
   chunk.state[at] = state.value_or(0);
   if (state && (*state & kRowDeleted) != 0) {
     table_.roomHasDeleted_.store(true, std::memory_order_relaxed);

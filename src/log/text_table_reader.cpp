@@ -1,6 +1,7 @@
 #include "log/text_table_file.h"
 
 #include "log/piece_sharing.h"
+#include "log/unaligned_word.h"
 #include "log/whole_number.h"
 
 #include <algorithm>
@@ -146,28 +147,29 @@ public:
   // Lines end at CR LF, CR or LF. Lines are cut a few ahead of the one being stored, so that
   // the texts of their values are fetched from memory meanwhile.
   Outcome parse(std::string_view lines, std::size_t firstReserved) {
-    Outcome outcome;
+    lastTail_ = {};
+    lastTextIds_.fill(kNoTextId);
     SeparatorScanner separators(lines);
     const char* at = lines.data();
     const char* const end = at + lines.size();
     std::array<Line, kLinesAhead> ahead;
-    for (std::size_t cutLines = 0;; ++outcome.rows) {
-      for (; cutLines - outcome.rows < kLinesAhead && at != end; ++cutLines) {
+    // Counted here rather than in an Outcome, which the calls below would keep in memory.
+    std::size_t rows = 0;
+    for (std::size_t cutLines = 0;; ++rows) {
+      for (; cutLines - rows < kLinesAhead && at != end; ++cutLines) {
         at = cut(at, end, separators, ahead[cutLines % kLinesAhead]);
       }
-      if (cutLines == outcome.rows) {
-        return outcome;
+      if (cutLines == rows) {
+        return {rows, std::nullopt};
       }
-      const Line& line = ahead[outcome.rows % kLinesAhead];
+      const Line& line = ahead[rows % kLinesAhead];
       if (line.empty) {
-        outcome.failure = "the line is empty";
-        return outcome;
+        return {rows, "the line is empty"};
       }
-      if (std::optional<std::string> failure = parseLine(line.pieces, line.count)) {
-        outcome.failure = std::move(failure);
-        return outcome;
+      if (std::optional<std::string> failure = parseLine(line)) {
+        return {rows, std::move(failure)};
       }
-      writer_.write(firstReserved + outcome.rows, fields_, kRowAdded);
+      writer_.write(firstReserved + rows, no_, time_, textIds(line), kRowAdded);
     }
   }
 
@@ -179,6 +181,9 @@ private:
     std::array<std::string_view, kFieldCount> pieces;
     std::size_t count = 0;
     bool empty = false;
+    // The line after its value, from the TAB that ends the value on: the unit, function and remark
+    // with their separators, or nothing when the line has none of them.
+    std::string_view tail;
   };
 
   // Cuts the line at `at` into its pieces; returns where the next line starts.
@@ -199,27 +204,30 @@ private:
     }
     line.count = count;
     line.empty = at == lineStart;
-    if (line.count > 2) {
+    line.tail = {};
+    if (count > 2) {
       writer_.expect(line.pieces[2]);
+      const char* const valueEnd = line.pieces[2].data() + line.pieces[2].size();
+      line.tail = std::string_view(valueEnd, static_cast<std::size_t>(at - valueEnd));
     }
     if (at != end) {
       if (*at == '\r' && at + 1 != end && at[1] == '\n') {
         separators.next();  // the LF of this line's CR LF
-        return at + 2;
+        at += 1;
       }
-      return at + 1;
+      at += 1;
     }
     return at;
   }
 
-  std::optional<std::string> parseLine(const std::array<std::string_view, kFieldCount>& pieces, std::size_t count) {
+  std::optional<std::string> parseLine(const Line& line) {
+    const std::array<std::string_view, kFieldCount>& pieces = line.pieces;
+    const std::size_t count = line.count;
     if (count > kFieldCount) {
       return "the line has more than six fields separated by TAB";
     }
-    // Each field is set, present or not, rather than the whole row cleared first: clearing it
-    // with a block store for every line cost more than parsing the line's number.
-    fields_.No = decimalNumber<std::int32_t>(pieces[0]);
-    if (!fields_.No) {
+    no_ = decimalNumber<std::int32_t>(pieces[0]);
+    if (!no_) {
       return pieces[0].empty() ? std::string("the record number (No) is empty")
                                : quoted(pieces[0]) + " is not a record number (No), a whole number from -2147483648 to 2147483647";
     }
@@ -233,23 +241,52 @@ private:
         }
         time = *otherwise;
       }
-      fields_.Time = time;
+      time_ = time;
     } else {
-      fields_.Time.reset();
-    }
-    for (std::size_t position = 2; position < kFieldCount; ++position) {
-      if (position < count) {
-        fields_.texts[position - 2] = pieces[position];
-      } else {
-        fields_.texts[position - 2].reset();
-      }
+      time_.reset();
     }
     return std::nullopt;
   }
 
+  // The ids of the line's texts. A log repeats its unit, function and remark row after row, so
+  // when the line after the value is byte for byte the last line's, so are their ids.
+  const ReadingTable::RowWriter::TextIds& textIds(const Line& line) {
+    constexpr std::size_t kFirstText = 2;  // the value's place in a line
+    lastTextIds_[0] = line.count > kFirstText ? writer_.textId(0, line.pieces[kFirstText]) : kNoTextId;
+    if (!sameBytes(line.tail, lastTail_)) {
+      for (std::size_t field = 1; field < kTextFieldCount; ++field) {
+        const std::size_t position = kFirstText + field;
+        lastTextIds_[field] = position < line.count ? writer_.textId(field, line.pieces[position]) : kNoTextId;
+      }
+      lastTail_ = line.tail;
+    }
+    return lastTextIds_;
+  }
+
+  // Compared a word at a time, the last word overlapping the one before: a call to memcmp costs
+  // more than the compare for the thirty-odd bytes of a tail.
+  static bool sameBytes(std::string_view a, std::string_view b) {
+    const std::size_t size = a.size();
+    if (size != b.size()) {
+      return false;
+    }
+    if (size < 8) {
+      return a == b;
+    }
+    std::uint64_t differ = 0;
+    for (std::size_t at = 0; at + 8 < size; at += 8) {
+      differ |= unalignedWord<std::uint64_t>(a.data() + at) ^ unalignedWord<std::uint64_t>(b.data() + at);
+    }
+    return (differ | (unalignedWord<std::uint64_t>(a.data() + size - 8) ^ unalignedWord<std::uint64_t>(b.data() + size - 8))) == 0;
+  }
+
   const TimeOfDayFormat& timeFormat_;
   ReadingTable::RowWriter writer_;
-  RowFields fields_;
+  std::optional<std::int32_t> no_;
+  std::optional<TimeOfDay> time_;
+  // The tail of the line parsed last in the piece, and the ids of that line's texts.
+  std::string_view lastTail_;
+  ReadingTable::RowWriter::TextIds lastTextIds_{};
 };
 
 class TextTableReader {

@@ -51,12 +51,12 @@ inline TimeOfDay twoDigitTimeOfDay(std::string_view text, std::pair<char, char> 
       static_cast<char>(word >> 16) != separators.first || static_cast<char>(word >> 40) != separators.second) {
     return -1;
   }
-  auto number = [digits](int at) {
-    return static_cast<TimeOfDay>((digits >> (8 * at)) & 0xFF) * 10 + static_cast<TimeOfDay>((digits >> (8 * at + 8)) & 0xFF);
-  };
-  const TimeOfDay hour = number(0);
-  const TimeOfDay minute = number(3);
-  const TimeOfDay second = number(6);
+  // Byte i becomes ten times digit i plus digit i + 1: the hour, minute and second in bytes 0, 3
+  // and 6 (no byte carries, a digit being at most 9).
+  const std::uint64_t pairs = digits * 10 + (digits >> 8);
+  const auto hour = static_cast<TimeOfDay>(pairs & 0xFF);
+  const auto minute = static_cast<TimeOfDay>((pairs >> 24) & 0xFF);
+  const auto second = static_cast<TimeOfDay>((pairs >> 48) & 0xFF);
   if (hour > 23 || minute > 59 || second > 59) {
     return -1;
   }

@@ -2,6 +2,9 @@
 
 // Whole numbers of the table files, read by both readers.
 
+#include "log/unaligned_word.h"
+
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -11,8 +14,37 @@
 
 namespace qm::log {
 
+namespace detail {
+
+// The value of four to eight decimal digits, or -1 when a byte is not one; read as one word, as a
+// record number of a long file (say "1234567") is: a byte at a time took a tenth of a text load.
+inline std::int64_t fourToEightDigits(const char* digits, std::size_t count) {
+  // The digits' bytes in the word's top `count` bytes, the first one lowest: two overlapping
+  // reads of four, the later one shifted over the bytes the two share.
+  const std::uint64_t first = unalignedWord<std::uint32_t>(digits);
+  const std::uint64_t last = unalignedWord<std::uint32_t>(digits + count - 4);
+  const unsigned padBits = 8 * static_cast<unsigned>(8 - count);
+  std::uint64_t word = (first | last << (8 * (count - 4))) << padBits;
+  // Leading zeros in the bytes below, so that every number has eight digits.
+  word |= 0x3030'3030'3030'3030ull & ((std::uint64_t{1} << padBits) - 1);
+  // A byte is a digit when its high half is 3 and stays 3 with 6 added (no byte carries: all
+  // are 0x30 to 0x3F once the first test holds).
+  constexpr std::uint64_t kHighHalves = 0xF0F0'F0F0'F0F0'F0F0ull;
+  constexpr std::uint64_t kThrees = 0x3030'3030'3030'3030ull;
+  if ((word & kHighHalves) != kThrees || ((word + 0x0606'0606'0606'0606ull) & kHighHalves) != kThrees) {
+    return -1;
+  }
+  // Pairs, then fours, then all eight: each step folds neighbours (the first is the higher digit).
+  std::uint64_t value = word - kThrees;
+  value = (value * 10 + (value >> 8)) & 0x00FF'00FF'00FF'00FFull;
+  value = (value * 100 + (value >> 16)) & 0x0000'FFFF'0000'FFFFull;
+  return static_cast<std::int64_t>((value * 10000 + (value >> 32)) & 0xFFFF'FFFFull);
+}
+
+}  // namespace detail
+
 // A decimal whole number as std::from_chars reads one (a minus for a signed type, then digits,
-// leading zeros allowed, nothing after them), in a plain loop: from_chars takes the way that reads
+// leading zeros allowed, nothing after them), without from_chars: it takes the way that reads
 // any base, and a table file holds a number or two in every row.
 template <typename Number>
 std::optional<Number> decimalNumber(std::string_view text) {
@@ -27,6 +59,15 @@ std::optional<Number> decimalNumber(std::string_view text) {
     return std::nullopt;
   }
   const std::uint64_t limit = static_cast<std::uint64_t>(std::numeric_limits<Number>::max()) + (negative ? 1 : 0);
+  if constexpr (std::endian::native == std::endian::little) {
+    if (const std::size_t count = text.size() - at; count >= 4 && count <= 8) {
+      const std::int64_t magnitude = detail::fourToEightDigits(text.data() + at, count);
+      if (magnitude < 0 || static_cast<std::uint64_t>(magnitude) > limit) {
+        return std::nullopt;
+      }
+      return static_cast<Number>(negative ? -magnitude : magnitude);
+    }
+  }
   std::uint64_t magnitude = 0;
   for (; at < text.size(); ++at) {
     const unsigned digit = static_cast<unsigned char>(text[at]) - unsigned{'0'};

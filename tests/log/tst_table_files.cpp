@@ -6,6 +6,7 @@
 #include "log/row_fixtures.h"
 #include "log/table_files.h"
 #include "log/text_table_file.h"
+#include "log/whole_number.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -15,8 +16,10 @@
 #include <sys/resource.h>
 
 #include <cerrno>
+#include <charconv>
 #include <csignal>
 #include <cstring>
+#include <random>
 #include <string>
 
 using qm::log::ChangeLogEntry;
@@ -31,6 +34,16 @@ using qm::log::TimeOfDay;
 using qm::log::TimeOfDayFormat;
 
 namespace {
+
+// Whether the table files' reader takes `text` as the number std::from_chars reads from the
+// whole of it, and refuses it where from_chars does.
+template <typename Number>
+bool readAsFromChars(std::string_view text) {
+  Number value{};
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  const bool whole = !text.empty() && error == std::errc() && end == text.data() + text.size();
+  return qm::log::decimalNumber<Number>(text) == (whole ? std::optional<Number>(value) : std::nullopt);
+}
 
 using row_fixtures::at;
 using row_fixtures::rowOf;
@@ -271,6 +284,28 @@ private slots:
     QCOMPARE(got, pieces);
   }
 
+  // The readers' whole numbers are those std::from_chars reads, whole texts only: checked on
+  // texts of up to eleven bytes, mostly digits, with the bytes next to the digits among the rest.
+  void wholeNumbersAsFromCharsReadsThem() {
+    std::vector<std::string> texts = {"2147483647", "2147483648", "-2147483648", "-2147483649", "99999999",
+                                      "00000000",   "0000000000001", "255",       "256",          "-0"};
+    std::mt19937 random(20261211);
+    const std::string digits = "0123456789";
+    const std::string others("-/:+ a\xB0\xB9\0", 9);  // the digits' neighbours, and a zero byte
+    for (int i = 0; i < 200'000; ++i) {
+      std::string text(random() % 12, '0');
+      for (char& byte : text) {
+        byte = random() % 8 != 0 ? digits[random() % digits.size()] : others[random() % others.size()];
+      }
+      texts.push_back(std::move(text));
+    }
+    for (const std::string& text : texts) {
+      QVERIFY2(readAsFromChars<std::int32_t>(text), text.c_str());
+      QVERIFY2(readAsFromChars<std::uint32_t>(text), text.c_str());
+      QVERIFY2(readAsFromChars<std::uint8_t>(text), text.c_str());
+    }
+  }
+
   void savesGoldenFiles_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes");
@@ -477,6 +512,14 @@ private slots:
     QTest::newRow("fewer fields than the line before: none carried over")
         << header + "2\t00:00:02\ta\tb\tc\td\r\n3\r\n4\t00:00:04\te\r\n" << true
         << QByteArray("4|2|2000|'a'|'b'|'c'|'d'|\n4|3|-|-|-|-|-|\n4|4|4000|'e'|-|-|-|\n");
+    QTest::newRow("texts after the value alike but for one byte")
+        << header + "1\t00:00:01\ta\tM\tIR:500V 20G\tContinuous\r\n2\t00:00:02\tb\tM\tIR:500V 20G\tContinuouS\r\n"
+                    "3\t00:00:03\tc\tM\tIR:500V 2OG\tContinuouS\r\n4\t00:00:04\td\tM\tIR:500V 2OG\tContinuouS\r\n"
+                    "5\t00:00:05\te\tk\tIR:500V 2OG\tContinuouS\r\n6\t00:00:06\tf\tk\tx\r\n7\t00:00:07\tg\tk\ty\r\n"
+        << true
+        << QByteArray("4|1|1000|'a'|'M'|'IR:500V 20G'|'Continuous'|\n4|2|2000|'b'|'M'|'IR:500V 20G'|'ContinuouS'|\n"
+                      "4|3|3000|'c'|'M'|'IR:500V 2OG'|'ContinuouS'|\n4|4|4000|'d'|'M'|'IR:500V 2OG'|'ContinuouS'|\n"
+                      "4|5|5000|'e'|'k'|'IR:500V 2OG'|'ContinuouS'|\n4|6|6000|'f'|'k'|'x'|-|\n4|7|7000|'g'|'k'|'y'|-|\n");
     QTest::newRow("CR, LF and CR LF line ends, none at the end")
         << QByteArray("h\r1\t00:00:01\n2\t00:00:02\r\n3\t00:00:03") << true
         << QByteArray("4|1|1000|-|-|-|-|\n4|2|2000|-|-|-|-|\n4|3|3000|-|-|-|-|\n");
