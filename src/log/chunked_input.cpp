@@ -12,7 +12,6 @@ namespace qm::log {
 ChunkedInput::ChunkedInput(std::string_view bytes) : data_(bytes.data()), held_(bytes.size()), size_(bytes.size()) {}
 
 ChunkedInput::ChunkedInput(QFile& file) : file_(&file), size_(static_cast<std::uint64_t>(std::max<qint64>(file.size(), 0))) {
-  data_ = current_.buffer.data();
   if (size_ > kBlockBytes) {
     helper();
   }
@@ -43,8 +42,10 @@ bool ChunkedInput::readMore() {
   consumed_ = 0;
   held_ = kept + block.size;
   if (kept <= kKeptRoom) {
-    char* const start = block.buffer.data() + kKeptRoom - kept;
-    std::memmove(start, keptBytes, kept);
+    char* const start = block.room() + kKeptRoom - kept;
+    if (kept > 0) {  // before the first block there are no bytes at all
+      std::memmove(start, keptBytes, kept);
+    }
     data_ = start;
     // The block that was current becomes the one the next read fills.
     std::swap(current_, block);
@@ -82,13 +83,14 @@ ChunkedInput::Block ChunkedInput::takeBlock() {
 
 void ChunkedInput::readBlock(Block& block, std::uint64_t from) const {
   const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes, size_ - from));
-  if (block.buffer.size() < kKeptRoom + wanted) {
-    block.buffer.resize(kKeptRoom + wanted);
+  if (block.capacity < kKeptRoom + wanted) {
+    block.buffer = std::make_unique_for_overwrite<char[]>(kKeptRoom + wanted);
+    block.capacity = kKeptRoom + wanted;
   }
   block.size = 0;
   block.failure.reset();
   // The helper thread is the file's only user while it reads.
-  char* const into = block.buffer.data() + kKeptRoom;
+  char* const into = block.room() + kKeptRoom;
   while (block.size < wanted) {
     const qint64 got = file_->read(into + block.size, static_cast<qint64>(wanted - block.size));
     if (got < 0) {

@@ -338,8 +338,10 @@ private:
   std::uint32_t idOfFieldWide(std::size_t field, std::string_view text);
   template <typename Key>
   std::uint32_t idIn(Cache<Key>& cache, std::size_t field, std::string_view text, const Key& key);
+  // Puts `text` into the free slot that find() gave for its key.
   template <typename Key>
-  std::uint32_t lookUp(Cache<Key>& cache, std::size_t field, std::string_view text, const Key& key);
+  std::uint32_t addToCache(Cache<Key>& cache, std::size_t field, std::string_view text, const Key& key,
+                           typename Cache<Key>::Slot& freeSlot);
   std::uint32_t intern(std::string_view text);
 
   ReadingTable& table_;

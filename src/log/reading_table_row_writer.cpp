@@ -59,7 +59,7 @@ inline std::size_t ReadingTable::RowWriter::LongText::hash() const {
 }
 
 template <typename Key>
-typename ReadingTable::RowWriter::Cache<Key>::Slot& ReadingTable::RowWriter::Cache<Key>::find(const Key& key) {
+inline typename ReadingTable::RowWriter::Cache<Key>::Slot& ReadingTable::RowWriter::Cache<Key>::find(const Key& key) {
   const std::size_t mask = slots_.size() - 1;
   std::size_t slot = key.hash() & mask;
   while (slots_[slot].id != kNoTextId && !(slots_[slot].key == key)) {
@@ -94,15 +94,21 @@ void ReadingTable::RowWriter::expect(std::string_view text) const {
                                                          : longTexts_.home(LongText::of(cut)));
 }
 
-// Inline, and apart from the lookup, because most texts are their field's last one: a call and
-// its register saving cost more than the compare.
+// Inline, with the cache's look, because nearly every text is in the cache (most are their
+// field's last one): a call and its register saving cost more than the look.
 template <typename Key>
 inline std::uint32_t ReadingTable::RowWriter::idIn(Cache<Key>& cache, std::size_t field, std::string_view text,
                                                   const Key& key) {
-  if (const auto& last = cache.last[field]; last.id != kNoTextId && last.key == key) {
+  auto& last = cache.last[field];
+  if (last.id != kNoTextId && last.key == key) {
     return last.id;
   }
-  return lookUp(cache, field, text, key);
+  auto& slot = cache.find(key);
+  if (slot.id == kNoTextId) {
+    return addToCache(cache, field, text, key, slot);
+  }
+  last = slot;
+  return slot.id;
 }
 
 inline std::uint32_t ReadingTable::RowWriter::idOfFieldWide(std::size_t field, std::string_view text) {
@@ -115,18 +121,13 @@ std::uint32_t ReadingTable::RowWriter::textId(std::size_t field, std::string_vie
 }
 
 template <typename Key>
-[[gnu::noinline]] std::uint32_t ReadingTable::RowWriter::lookUp(Cache<Key>& cache, std::size_t field,
-                                                                std::string_view text, const Key& key) {
-  auto& slot = cache.find(key);
-  auto& last = cache.last[field];
-  if (slot.id != kNoTextId) {
-    last = slot;
-    return last.id;
-  }
-  slot = {key, intern(text)};
-  last = slot;
+[[gnu::noinline]] std::uint32_t ReadingTable::RowWriter::addToCache(Cache<Key>& cache, std::size_t field,
+                                                                    std::string_view text, const Key& key,
+                                                                    typename Cache<Key>::Slot& freeSlot) {
+  freeSlot = {key, intern(text)};
+  cache.last[field] = freeSlot;
   cache.added();
-  return last.id;
+  return cache.last[field].id;
 }
 
 // The other writer holds the pool's lock for one lookup (now and then growing the pool), far less

@@ -80,18 +80,19 @@ std::size_t wholeLinesEnd(std::string_view bytes, bool atEnd) {
 // processor mispredicts whenever a value is longer or shorter than the last one.
 class SeparatorScanner {
 public:
-  explicit SeparatorScanner(std::string_view bytes) : bytes_(bytes), bits_(blockBits()) {}
+  explicit SeparatorScanner(std::string_view bytes)
+      : block_(bytes.data()), end_(bytes.data() + bytes.size()), bits_(blockBits()) {}
 
   // The next separator, or the end of the piece.
   const char* next() {
     while (bits_ == 0) {
       block_ += kBlockBytes;
-      if (block_ >= bytes_.size()) {
-        return bytes_.data() + bytes_.size();
+      if (block_ >= end_) {
+        return end_;
       }
       bits_ = blockBits();
     }
-    const char* const at = bytes_.data() + block_ + __builtin_ctzll(bits_);
+    const char* const at = block_ + __builtin_ctzll(bits_);
     bits_ &= bits_ - 1;
     return at;
   }
@@ -99,13 +100,15 @@ public:
 private:
   static constexpr std::size_t kBlockBytes = 64;
 
-  // Bit i set: byte block_ + i is a separator.
+  // Bit i set: byte i of the block is a separator.
   std::uint64_t blockBits() const {
-    if (bytes_.size() - block_ >= kBlockBytes) {
-      return separatorBits(bytes_.data() + block_);
-    }
+    return end_ - block_ >= static_cast<std::ptrdiff_t>(kBlockBytes) ? separatorBits(block_) : lastBlockBits();
+  }
+
+  // Apart, so that the copy's buffer is not cleared for every block.
+  [[gnu::noinline]] std::uint64_t lastBlockBits() const {
     std::array<char, kBlockBytes> last{};  // zero bytes are no separators
-    std::memcpy(last.data(), bytes_.data() + block_, bytes_.size() - block_);
+    std::memcpy(last.data(), block_, static_cast<std::size_t>(end_ - block_));
     return separatorBits(last.data());
   }
 
@@ -129,9 +132,9 @@ private:
     return bits;
   }
 
-  std::string_view bytes_;
-  std::size_t block_ = 0;  // where the block of bits_ starts
-  std::uint64_t bits_;     // the separators of the block not returned yet
+  const char* block_;  // the block bits_ belongs to
+  const char* end_;
+  std::uint64_t bits_;  // the separators of the block not returned yet
 };
 
 // Parses lines into rows of the room the table reserved; one for each thread.
@@ -163,7 +166,7 @@ public:
         return {rows, std::nullopt};
       }
       const Line& line = ahead[rows % kLinesAhead];
-      if (line.empty) {
+      if (line.empty()) {
         return {rows, "the line is empty"};
       }
       if (std::optional<std::string> failure = parseLine(line)) {
@@ -176,68 +179,67 @@ public:
 private:
   static constexpr std::size_t kLinesAhead = 4;
 
-  // A line cut into its fields; the pieces from `count` on are left as an earlier line set them.
+  // A line cut at its separators: the end of each field, in order. Stops beyond `count` are left
+  // as an earlier line set them; a line of more than eight fields wraps round (it fails anyway).
   struct Line {
-    std::array<std::string_view, kFieldCount> pieces;
+    const char* start = nullptr;
+    std::array<const char*, 8> stops{};
     std::size_t count = 0;
-    bool empty = false;
-    // The line after its value, from the TAB that ends the value on: the unit, function and remark
-    // with their separators, or nothing when the line has none of them.
-    std::string_view tail;
+
+    std::string_view field(std::size_t i) const {
+      const char* const from = i == 0 ? start : stops[i - 1] + 1;
+      return {from, static_cast<std::size_t>(stops[i] - from)};
+    }
+    bool empty() const { return count == 1 && stops[0] == start; }
+    // The line after its value, from the TAB that ends the value on: the unit, function and
+    // remark with their separators, or nothing when the line has none of them.
+    std::string_view tail() const {
+      return count > 2 ? std::string_view(stops[2], static_cast<std::size_t>(stops[count - 1] - stops[2]))
+                       : std::string_view();
+    }
   };
 
-  // Cuts the line at `at` into its pieces; returns where the next line starts.
+  // Cuts the line at `at`; returns where the next line starts.
   const char* cut(const char* at, const char* end, SeparatorScanner& separators, Line& line) const {
-    const char* const lineStart = at;
+    line.start = at;
     std::size_t count = 0;  // kept out of `line` so that it stays in a register
-    for (;;) {
-      const char* const stop = separators.next();
-      if (count < kFieldCount) {
-        line.pieces[count] = std::string_view(at, static_cast<std::size_t>(stop - at));
-      }
-      ++count;
-      at = stop;
-      if (at == end || *at != '\t') {
-        break;
-      }
-      ++at;
-    }
+    const char* stop = nullptr;
+    do {
+      stop = separators.next();
+      line.stops[count++ & 7] = stop;
+    } while (stop != end && *stop == '\t');
     line.count = count;
-    line.empty = at == lineStart;
-    line.tail = {};
     if (count > 2) {
-      writer_.expect(line.pieces[2]);
-      const char* const valueEnd = line.pieces[2].data() + line.pieces[2].size();
-      line.tail = std::string_view(valueEnd, static_cast<std::size_t>(at - valueEnd));
+      writer_.expect(line.field(2));
     }
-    if (at != end) {
-      if (*at == '\r' && at + 1 != end && at[1] == '\n') {
-        separators.next();  // the LF of this line's CR LF
-        at += 1;
-      }
-      at += 1;
+    if (stop == end) {
+      return end;
     }
-    return at;
+    if (*stop == '\r' && stop + 1 != end && stop[1] == '\n') {
+      separators.next();  // the LF of this line's CR LF
+      return stop + 2;
+    }
+    return stop + 1;
   }
 
   std::optional<std::string> parseLine(const Line& line) {
-    const std::array<std::string_view, kFieldCount>& pieces = line.pieces;
-    const std::size_t count = line.count;
-    if (count > kFieldCount) {
+    if (line.count > kFieldCount) {
       return "the line has more than six fields separated by TAB";
     }
-    no_ = decimalNumber<std::int32_t>(pieces[0]);
+    const std::string_view number = line.field(0);
+    no_ = decimalNumber<std::int32_t>(number);
     if (!no_) {
-      return pieces[0].empty() ? std::string("the record number (No) is empty")
-                               : quoted(pieces[0]) + " is not a record number (No), a whole number from -2147483648 to 2147483647";
+      return number.empty() ? std::string("the record number (No) is empty")
+                            : quoted(number) + " is not a record number (No), a whole number from -2147483648 to 2147483647";
     }
-    if (count > 1) {
+    if (line.count > 1) {
       // The time as a plain number first: see twoDigitTimeOfDay.
-      TimeOfDay time = timeFormat_.parseAsWritten(pieces[1]);
+      const std::string_view text = line.field(1);
+      TimeOfDay time = timeFormat_.parseAsWritten(text);
       if (time < 0) {
-        const std::optional<TimeOfDay> otherwise = timeFormat_.parse(pieces[1]);
+        const std::optional<TimeOfDay> otherwise = timeFormat_.parse(text);
         if (!otherwise) {
-          return quoted(pieces[1]) + " is not a time of day (Time) like \"" + timeFormat_.format(47'109'000) + '"';
+          return quoted(text) + " is not a time of day (Time) like \"" + timeFormat_.format(47'109'000) + '"';
         }
         time = *otherwise;
       }
@@ -252,13 +254,13 @@ private:
   // when the line after the value is byte for byte the last line's, so are their ids.
   const ReadingTable::RowWriter::TextIds& textIds(const Line& line) {
     constexpr std::size_t kFirstText = 2;  // the value's place in a line
-    lastTextIds_[0] = line.count > kFirstText ? writer_.textId(0, line.pieces[kFirstText]) : kNoTextId;
-    if (!sameBytes(line.tail, lastTail_)) {
+    lastTextIds_[0] = line.count > kFirstText ? writer_.textId(0, line.field(kFirstText)) : kNoTextId;
+    if (const std::string_view tail = line.tail(); !sameBytes(tail, lastTail_)) {
       for (std::size_t field = 1; field < kTextFieldCount; ++field) {
         const std::size_t position = kFirstText + field;
-        lastTextIds_[field] = position < line.count ? writer_.textId(field, line.pieces[position]) : kNoTextId;
+        lastTextIds_[field] = position < line.count ? writer_.textId(field, line.field(position)) : kNoTextId;
       }
-      lastTail_ = line.tail;
+      lastTail_ = tail;
     }
     return lastTextIds_;
   }
