@@ -41,13 +41,29 @@ inline std::int64_t fourToEightDigits(const char* digits, std::size_t count) {
   return static_cast<std::int64_t>((value * 10000 + (value >> 32)) & 0xFFFF'FFFFull);
 }
 
+// The value of `digits` when it is at most `limit`, or -1: a digit at a time, for numbers that
+// fourToEightDigits does not read.
+[[gnu::noinline]] inline std::int64_t digitByDigit(std::string_view digits, std::uint64_t limit) {
+  std::uint64_t magnitude = 0;
+  for (const char byte : digits) {
+    const unsigned digit = static_cast<unsigned char>(byte) - unsigned{'0'};
+    magnitude = magnitude * 10 + digit;
+    if (digit > 9 || magnitude > limit) {
+      return -1;
+    }
+  }
+  return static_cast<std::int64_t>(magnitude);
+}
+
 }  // namespace detail
 
 // A decimal whole number as std::from_chars reads one (a minus for a signed type, then digits,
 // leading zeros allowed, nothing after them), without from_chars: it takes the way that reads
-// any base, and a table file holds a number or two in every row.
+// any base, and a table file holds a number or two in every row. Inline: an optional returned
+// from a call is put together in memory a byte and a word at a time and read back whole, which
+// stalls the processor for every row.
 template <typename Number>
-std::optional<Number> decimalNumber(std::string_view text) {
+[[gnu::always_inline]] inline std::optional<Number> decimalNumber(std::string_view text) {
   static_assert(sizeof(Number) <= 4, "the magnitude is gathered in 64 bits");
   std::size_t at = 0;
   bool negative = false;
@@ -59,24 +75,20 @@ std::optional<Number> decimalNumber(std::string_view text) {
     return std::nullopt;
   }
   const std::uint64_t limit = static_cast<std::uint64_t>(std::numeric_limits<Number>::max()) + (negative ? 1 : 0);
-  if constexpr (std::endian::native == std::endian::little) {
-    if (const std::size_t count = text.size() - at; count >= 4 && count <= 8) {
-      const std::int64_t magnitude = detail::fourToEightDigits(text.data() + at, count);
-      if (magnitude < 0 || static_cast<std::uint64_t>(magnitude) > limit) {
-        return std::nullopt;
-      }
-      return static_cast<Number>(negative ? -magnitude : magnitude);
+  const std::size_t count = text.size() - at;
+  std::int64_t magnitude = -1;
+  if (std::endian::native == std::endian::little && count >= 4 && count <= 8) {
+    magnitude = detail::fourToEightDigits(text.data() + at, count);
+    if (static_cast<std::uint64_t>(magnitude) > limit) {  // -1 is beyond any limit
+      magnitude = -1;
     }
+  } else {
+    magnitude = detail::digitByDigit(text.substr(at), limit);
   }
-  std::uint64_t magnitude = 0;
-  for (; at < text.size(); ++at) {
-    const unsigned digit = static_cast<unsigned char>(text[at]) - unsigned{'0'};
-    magnitude = magnitude * 10 + digit;
-    if (digit > 9 || magnitude > limit) {
-      return std::nullopt;
-    }
+  if (magnitude < 0) {
+    return std::nullopt;
   }
-  return negative ? static_cast<Number>(-static_cast<std::int64_t>(magnitude)) : static_cast<Number>(magnitude);
+  return static_cast<Number>(negative ? -magnitude : magnitude);
 }
 
 }  // namespace qm::log
