@@ -282,6 +282,13 @@ public:
              const TextIds& textIds, std::optional<std::uint8_t> state);
   // The pool id of `text`, cut to the field width, given as field `field`.
   std::uint32_t textId(std::size_t field, std::string_view text);
+  // As textId, for a reader whose texts stay where they are until it calls settleTexts(): a text
+  // this writer has not met before gets a stand-in id, and the pool is asked for the real ones
+  // all at once, under one lock. Asked one by one, at the start of a load (when both writers meet
+  // the same new values), the pool's lock and memory went back and forth between the processors.
+  std::uint32_t textIdSettledLater(std::size_t field, std::string_view text);
+  // Puts the real ids of the texts that got stand-ins into the rows written since the last call.
+  void settleTexts();
   // Says that `text` is coming soon, so that looking it up need not wait for memory then. Worth
   // it for the value, which differs from row to row.
   void expect(std::string_view text) const;
@@ -333,20 +340,36 @@ private:
     std::size_t used_ = 0;
   };
 
+  // Stand-in ids count up from here. The pool never comes near: each of its texts costs it more
+  // than eight bytes, and 2^31 of them would not fit in memory.
+  static constexpr std::uint32_t kFirstStandIn = 0x8000'0000;
+
   // The id of `text`, at most a field wide, for `field`: looked up in the cache when it is not
-  // the field's last text.
-  std::uint32_t idOfFieldWide(std::size_t field, std::string_view text);
+  // the field's last text. A new text gets a stand-in id when `later`.
+  std::uint32_t idOfFieldWide(std::size_t field, std::string_view text, bool later);
   template <typename Key>
-  std::uint32_t idIn(Cache<Key>& cache, std::size_t field, std::string_view text, const Key& key);
+  std::uint32_t idIn(Cache<Key>& cache, std::size_t field, std::string_view text, const Key& key, bool later);
   // Puts `text` into the free slot that find() gave for its key.
   template <typename Key>
   std::uint32_t addToCache(Cache<Key>& cache, std::size_t field, std::string_view text, const Key& key,
-                           typename Cache<Key>::Slot& freeSlot);
+                           typename Cache<Key>::Slot& freeSlot, bool later);
+  // Replaces the stand-in ids in the cache by the real ones.
+  template <typename Key>
+  void settle(Cache<Key>& cache, const std::vector<std::uint32_t>& realIds);
   std::uint32_t intern(std::string_view text);
+  std::unique_lock<std::mutex> lockedPool();
 
   ReadingTable& table_;
   Cache<ShortText> shortTexts_;
   Cache<LongText> longTexts_;
+  // The texts given stand-in ids (the first one kFirstStandIn), and where rows hold them.
+  std::vector<std::string_view> standIns_;
+  struct StandInPlace {
+    std::size_t stored;
+    std::size_t field;
+  };
+  std::vector<StandInPlace> standInPlaces_;
+  std::vector<std::uint32_t> realIds_;  // of the stand-ins, while they are settled
 };
 
 }  // namespace qm::log

@@ -5,6 +5,7 @@
 
 #include <bit>
 #include <mutex>
+#include <type_traits>
 #include <utility>
 
 namespace qm::log {
@@ -84,7 +85,9 @@ void ReadingTable::RowWriter::Cache<Key>::added() {
 
 ReadingTable::RowWriter::RowWriter(ReadingTable& table) : table_(table) {}
 
-ReadingTable::RowWriter::~RowWriter() = default;
+ReadingTable::RowWriter::~RowWriter() {
+  Q_ASSERT(standIns_.empty());  // rows left with stand-ins would show no texts, or wrong ones
+}
 
 // The prefetch stands here, not in a helper: GCC takes a function that only prefetches for one
 // without effects, and drops the calls to it.
@@ -98,43 +101,89 @@ void ReadingTable::RowWriter::expect(std::string_view text) const {
 // field's last one): a call and its register saving cost more than the look.
 template <typename Key>
 inline std::uint32_t ReadingTable::RowWriter::idIn(Cache<Key>& cache, std::size_t field, std::string_view text,
-                                                  const Key& key) {
+                                                  const Key& key, bool later) {
   auto& last = cache.last[field];
   if (last.id != kNoTextId && last.key == key) {
     return last.id;
   }
   auto& slot = cache.find(key);
   if (slot.id == kNoTextId) {
-    return addToCache(cache, field, text, key, slot);
+    return addToCache(cache, field, text, key, slot, later);
   }
   last = slot;
   return slot.id;
 }
 
-inline std::uint32_t ReadingTable::RowWriter::idOfFieldWide(std::size_t field, std::string_view text) {
-  return text.size() <= ShortText::kMostBytes ? idIn(shortTexts_, field, text, ShortText::of(text))
-                                              : idIn(longTexts_, field, text, LongText::of(text));
+inline std::uint32_t ReadingTable::RowWriter::idOfFieldWide(std::size_t field, std::string_view text, bool later) {
+  return text.size() <= ShortText::kMostBytes ? idIn(shortTexts_, field, text, ShortText::of(text), later)
+                                              : idIn(longTexts_, field, text, LongText::of(text), later);
 }
 
 std::uint32_t ReadingTable::RowWriter::textId(std::size_t field, std::string_view text) {
-  return idOfFieldWide(field, cutToFieldWidth(text));
+  return idOfFieldWide(field, cutToFieldWidth(text), false);
+}
+
+std::uint32_t ReadingTable::RowWriter::textIdSettledLater(std::size_t field, std::string_view text) {
+  return idOfFieldWide(field, cutToFieldWidth(text), true);
 }
 
 template <typename Key>
 [[gnu::noinline]] std::uint32_t ReadingTable::RowWriter::addToCache(Cache<Key>& cache, std::size_t field,
                                                                     std::string_view text, const Key& key,
-                                                                    typename Cache<Key>::Slot& freeSlot) {
-  freeSlot = {key, intern(text)};
+                                                                    typename Cache<Key>::Slot& freeSlot,
+                                                                    bool later) {
+  std::uint32_t id = 0;
+  if (later) {
+    id = kFirstStandIn + static_cast<std::uint32_t>(standIns_.size());
+    standIns_.push_back(text);
+  } else {
+    id = intern(text);
+  }
+  freeSlot = {key, id};
   cache.last[field] = freeSlot;
   cache.added();
-  return cache.last[field].id;
+  return id;
 }
 
-// The other writer holds the pool's lock for one lookup (now and then growing the pool), far less
-// time than a sleep and a wake-up take: waiting for it in a loop first keeps both writers out of
-// the kernel. At the start of a load, when both meet the same new values, the lock is met taken
-// often.
-std::uint32_t ReadingTable::RowWriter::intern(std::string_view text) {
+void ReadingTable::RowWriter::settleTexts() {
+  if (standIns_.empty()) {
+    return;
+  }
+  realIds_.resize(standIns_.size());
+  {
+    const std::unique_lock<std::mutex> lock = lockedPool();
+    for (std::size_t i = 0; i < standIns_.size(); ++i) {
+      realIds_[i] = table_.texts_->intern(standIns_[i]);
+    }
+  }
+  for (const StandInPlace& place : standInPlaces_) {
+    std::uint32_t& id = table_.chunks_[place.stored / Chunk::kRows]->text[place.field][place.stored % Chunk::kRows];
+    id = realIds_[id - kFirstStandIn];
+  }
+  settle(shortTexts_, realIds_);
+  settle(longTexts_, realIds_);
+  standIns_.clear();
+  standInPlaces_.clear();
+}
+
+template <typename Key>
+void ReadingTable::RowWriter::settle(Cache<Key>& cache, const std::vector<std::uint32_t>& realIds) {
+  auto realId = [&](std::uint32_t id) { return id >= kFirstStandIn && id != kNoTextId ? realIds[id - kFirstStandIn] : id; };
+  for (const std::string_view text : standIns_) {
+    if ((text.size() <= ShortText::kMostBytes) == std::is_same_v<Key, ShortText>) {
+      auto& slot = cache.find(Key::of(text));
+      slot.id = realId(slot.id);
+    }
+  }
+  for (auto& last : cache.last) {
+    last.id = realId(last.id);
+  }
+}
+
+// The other writer holds the pool's lock for a few lookups (now and then growing the pool), far
+// less time than a sleep and a wake-up take: waiting for it in a loop first keeps both writers out
+// of the kernel.
+std::unique_lock<std::mutex> ReadingTable::RowWriter::lockedPool() {
   constexpr int kTries = 1000;
   int tries = 0;
   for (; tries < kTries && !table_.textsMutex_.try_lock(); ++tries) {
@@ -147,7 +196,11 @@ std::uint32_t ReadingTable::RowWriter::intern(std::string_view text) {
   if (tries == kTries) {
     table_.textsMutex_.lock();
   }
-  const std::lock_guard<std::mutex> lock(table_.textsMutex_, std::adopt_lock);
+  return std::unique_lock<std::mutex>(table_.textsMutex_, std::adopt_lock);
+}
+
+std::uint32_t ReadingTable::RowWriter::intern(std::string_view text) {
+  const std::unique_lock<std::mutex> lock = lockedPool();
   return table_.texts_->intern(text);
 }
 
@@ -156,7 +209,7 @@ void ReadingTable::RowWriter::write(std::size_t reservedIndex, const RowFields& 
   TextIds ids;
   for (std::size_t field = 0; field < kTextFieldCount; ++field) {
     const std::optional<std::string_view>& text = fields.texts[field];
-    ids[field] = text ? idOfFieldWide(field, cutToFieldWidth(*text)) : kNoTextId;
+    ids[field] = text ? idOfFieldWide(field, cutToFieldWidth(*text), false) : kNoTextId;
   }
   write(reservedIndex, fields.No, fields.Time, ids, state);
 }
@@ -172,6 +225,9 @@ void ReadingTable::RowWriter::write(std::size_t reservedIndex, std::optional<std
   chunk.time[at] = time.value_or(detail::kNoTime);
   for (std::size_t field = 0; field < kTextFieldCount; ++field) {
     chunk.text[field][at] = textIds[field];
+    if (textIds[field] - kFirstStandIn < standIns_.size()) {
+      standInPlaces_.push_back({stored, field});
+    }
   }
   chunk.flags[at] = static_cast<std::uint8_t>((no ? detail::kHasNo : 0) | (state ? detail::kHasState : 0));
   chunk.state[at] = state.value_or(0);

@@ -150,6 +150,13 @@ public:
   // Lines end at CR LF, CR or LF. Lines are cut a few ahead of the one being stored, so that
   // the texts of their values are fetched from memory meanwhile.
   Outcome parse(std::string_view lines, std::size_t firstReserved) {
+    Outcome outcome = parseRows(lines, firstReserved);
+    writer_.settleTexts();  // while the lines' bytes are there
+    return outcome;
+  }
+
+private:
+  Outcome parseRows(std::string_view lines, std::size_t firstReserved) {
     lastTail_ = {};
     lastTextIds_.fill(kNoTextId);
     SeparatorScanner separators(lines);
@@ -176,7 +183,6 @@ public:
     }
   }
 
-private:
   static constexpr std::size_t kLinesAhead = 4;
 
   // A line cut at its separators: the end of each field, in order. Stops beyond `count` are left
@@ -254,11 +260,11 @@ private:
   // when the line after the value is byte for byte the last line's, so are their ids.
   const ReadingTable::RowWriter::TextIds& textIds(const Line& line) {
     constexpr std::size_t kFirstText = 2;  // the value's place in a line
-    lastTextIds_[0] = line.count > kFirstText ? writer_.textId(0, line.field(kFirstText)) : kNoTextId;
+    lastTextIds_[0] = line.count > kFirstText ? writer_.textIdSettledLater(0, line.field(kFirstText)) : kNoTextId;
     if (const std::string_view tail = line.tail(); !sameBytes(tail, lastTail_)) {
       for (std::size_t field = 1; field < kTextFieldCount; ++field) {
         const std::size_t position = kFirstText + field;
-        lastTextIds_[field] = position < line.count ? writer_.textId(field, line.field(position)) : kNoTextId;
+        lastTextIds_[field] = position < line.count ? writer_.textIdSettledLater(field, line.field(position)) : kNoTextId;
       }
       lastTail_ = tail;
     }
