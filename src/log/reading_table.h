@@ -353,6 +353,8 @@ private:
   template <typename Key>
   std::uint32_t addToCache(Cache<Key>& cache, std::size_t field, std::string_view text, const Key& key,
                            typename Cache<Key>::Slot& freeSlot, bool later);
+  // Notes where the row at `stored` holds stand-ins.
+  void noteStandIns(std::size_t stored, const TextIds& textIds);
   // Replaces the stand-in ids in the cache by the real ones.
   template <typename Key>
   void settle(Cache<Key>& cache, const std::vector<std::uint32_t>& realIds);

@@ -145,6 +145,14 @@ template <typename Key>
   return id;
 }
 
+void ReadingTable::RowWriter::noteStandIns(std::size_t stored, const TextIds& textIds) {
+  for (std::size_t field = 0; field < kTextFieldCount; ++field) {
+    if (textIds[field] - kFirstStandIn < standIns_.size()) {
+      standInPlaces_.push_back({stored, field});
+    }
+  }
+}
+
 void ReadingTable::RowWriter::settleTexts() {
   if (standIns_.empty()) {
     return;
@@ -225,9 +233,9 @@ void ReadingTable::RowWriter::write(std::size_t reservedIndex, std::optional<std
   chunk.time[at] = time.value_or(detail::kNoTime);
   for (std::size_t field = 0; field < kTextFieldCount; ++field) {
     chunk.text[field][at] = textIds[field];
-    if (textIds[field] - kFirstStandIn < standIns_.size()) {
-      standInPlaces_.push_back({stored, field});
-    }
+  }
+  if (!standIns_.empty()) {
+    noteStandIns(stored, textIds);
   }
   chunk.flags[at] = static_cast<std::uint8_t>((no ? detail::kHasNo : 0) | (state ? detail::kHasState : 0));
   chunk.state[at] = state.value_or(0);

@@ -516,10 +516,12 @@ private slots:
         << header + "1\t00:00:01\ta\tM\tIR:500V 20G\tContinuous\r\n2\t00:00:02\tb\tM\tIR:500V 20G\tContinuouS\r\n"
                     "3\t00:00:03\tc\tM\tIR:500V 2OG\tContinuouS\r\n4\t00:00:04\td\tM\tIR:500V 2OG\tContinuouS\r\n"
                     "5\t00:00:05\te\tk\tIR:500V 2OG\tContinuouS\r\n6\t00:00:06\tf\tk\tx\r\n7\t00:00:07\tg\tk\ty\r\n"
+                    "8\t00:00:08\th\tk\tabcdefgh\r\n9\t00:00:09\ti\tk\tabcdefgX\r\n"
         << true
         << QByteArray("4|1|1000|'a'|'M'|'IR:500V 20G'|'Continuous'|\n4|2|2000|'b'|'M'|'IR:500V 20G'|'ContinuouS'|\n"
                       "4|3|3000|'c'|'M'|'IR:500V 2OG'|'ContinuouS'|\n4|4|4000|'d'|'M'|'IR:500V 2OG'|'ContinuouS'|\n"
-                      "4|5|5000|'e'|'k'|'IR:500V 2OG'|'ContinuouS'|\n4|6|6000|'f'|'k'|'x'|-|\n4|7|7000|'g'|'k'|'y'|-|\n");
+                      "4|5|5000|'e'|'k'|'IR:500V 2OG'|'ContinuouS'|\n4|6|6000|'f'|'k'|'x'|-|\n4|7|7000|'g'|'k'|'y'|-|\n"
+                      "4|8|8000|'h'|'k'|'abcdefgh'|-|\n4|9|9000|'i'|'k'|'abcdefgX'|-|\n");
     QTest::newRow("CR, LF and CR LF line ends, none at the end")
         << QByteArray("h\r1\t00:00:01\n2\t00:00:02\r\n3\t00:00:03") << true
         << QByteArray("4|1|1000|-|-|-|-|\n4|2|2000|-|-|-|-|\n4|3|3000|-|-|-|-|\n");
