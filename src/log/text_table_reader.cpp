@@ -39,7 +39,8 @@ std::size_t countLines(std::string_view bytes) {
   const __m128i cr = _mm_set1_epi8('\r');
   while (i + 17 <= n) {
     __m128i lanes = _mm_setzero_si128();
-    for (int round = 0; round < 255 && i + 17 <= n; ++round, i += 16) {
+    const std::size_t rounds = std::min<std::size_t>(255, (n - i - 1) / 16);
+    for (std::size_t round = 0; round < rounds; ++round, i += 16) {
       const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
       const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1));
       const __m128i lfs = _mm_cmpeq_epi8(here, lf);
