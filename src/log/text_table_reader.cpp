@@ -186,8 +186,8 @@ private:
 
   static constexpr std::size_t kLinesAhead = 4;
 
-  // A line cut at its separators: the end of each field, in order. Stops beyond `count` are left
-  // as an earlier line set them; a line of more than eight fields wraps round (it fails anyway).
+  // A line cut at its separators: the end of each field, in order. A line of more than eight
+  // fields wraps round (it fails anyway).
   struct Line {
     const char* start = nullptr;
     std::array<const char*, 8> stops{};
@@ -209,12 +209,16 @@ private:
   // Cuts the line at `at`; returns where the next line starts.
   const char* cut(const char* at, const char* end, SeparatorScanner& separators, Line& line) const {
     line.start = at;
-    std::size_t count = 0;  // kept out of `line` so that it stays in a register
+    // Gathered here, not in `line`: a store there might, for all the compiler knows, change the
+    // scanner's pointers, which it would then read back from memory for every field.
+    std::array<const char*, 8> stops{};
+    std::size_t count = 0;
     const char* stop = nullptr;
     do {
       stop = separators.next();
-      line.stops[count++ & 7] = stop;
+      stops[count++ & 7] = stop;
     } while (stop != end && *stop == '\t');
+    line.stops = stops;
     line.count = count;
     if (count > 2) {
       writer_.expect(line.field(2));
