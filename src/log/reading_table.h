@@ -276,15 +276,13 @@ public:
 
   // Writes reserved row `reservedIndex`; texts are cut to the field width.
   void write(std::size_t reservedIndex, const RowFields& fields, std::optional<std::uint8_t> state);
-  // As write, with the texts given as ids from textId (kNoTextId for none): a reader that sees
-  // rows repeat their texts gives the ids again rather than have each text looked up.
+  // As write, with the texts given as ids from textIdSettledLater (kNoTextId for none): a reader
+  // that sees rows repeat their texts gives the ids again rather than have each text looked up.
   void write(std::size_t reservedIndex, std::optional<std::int32_t> no, std::optional<TimeOfDay> time,
              const TextIds& textIds, std::optional<std::uint8_t> state);
-  // The pool id of `text`, cut to the field width, given as field `field`.
-  std::uint32_t textId(std::size_t field, std::string_view text);
-  // As textId, for a reader whose texts stay where they are until it calls settleTexts(): a text
-  // this writer has not met before gets a stand-in id, and the pool is asked for the real ones
-  // all at once, under one lock. Asked one by one, at the start of a load (when both writers meet
+  // The id of `text`, cut to the field width, given as field `field`, for a reader whose texts
+  // stay where they are until it calls settleTexts(): a text this writer has not met before gets
+  // a stand-in id, and the pool is asked for the real ones all at once, under one lock. Asked one by one, at the start of a load (when both writers meet
   // the same new values), the pool's lock and memory went back and forth between the processors.
   std::uint32_t textIdSettledLater(std::size_t field, std::string_view text);
   // Puts the real ids of the texts that got stand-ins into the rows written since the last call.
@@ -340,8 +338,8 @@ private:
     std::size_t used_ = 0;
   };
 
-  // Stand-in ids count up from here. The pool never comes near: each of its texts costs it more
-  // than eight bytes, and 2^31 of them would not fit in memory.
+  // Stand-in ids count up from here. The pool never comes near: each of its texts costs it some
+  // 24 bytes besides the text, and 2^31 of them would not fit in memory.
   static constexpr std::uint32_t kFirstStandIn = 0x8000'0000;
 
   // The id of `text`, at most a field wide, for `field`: looked up in the cache when it is not

@@ -119,10 +119,6 @@ inline std::uint32_t ReadingTable::RowWriter::idOfFieldWide(std::size_t field, s
                                               : idIn(longTexts_, field, text, LongText::of(text), later);
 }
 
-std::uint32_t ReadingTable::RowWriter::textId(std::size_t field, std::string_view text) {
-  return idOfFieldWide(field, cutToFieldWidth(text), false);
-}
-
 std::uint32_t ReadingTable::RowWriter::textIdSettledLater(std::size_t field, std::string_view text) {
   return idOfFieldWide(field, cutToFieldWidth(text), true);
 }
@@ -162,6 +158,7 @@ void ReadingTable::RowWriter::settleTexts() {
     const std::unique_lock<std::mutex> lock = lockedPool();
     for (std::size_t i = 0; i < standIns_.size(); ++i) {
       realIds_[i] = table_.texts_->intern(standIns_[i]);
+      Q_ASSERT(realIds_[i] < kFirstStandIn);
     }
   }
   for (const StandInPlace& place : standInPlaces_) {

@@ -87,10 +87,10 @@ public:
   // The next separator, or the end of the piece.
   const char* next() {
     while (bits_ == 0) {
-      block_ += kBlockBytes;
-      if (block_ >= end_) {
+      if (end_ - block_ <= static_cast<std::ptrdiff_t>(kBlockBytes)) {
         return end_;
       }
+      block_ += kBlockBytes;
       bits_ = blockBits();
     }
     const char* const at = block_ + __builtin_ctzll(bits_);
@@ -186,8 +186,8 @@ private:
 
   static constexpr std::size_t kLinesAhead = 4;
 
-  // A line cut at its separators: the end of each field, in order. A line of more than eight
-  // fields wraps round (it fails anyway).
+  // A line cut at its separators: the end of each field, in order. The stops of a line of more
+  // than eight fields wrap round, so no field of a line of more than six may be read: it fails.
   struct Line {
     const char* start = nullptr;
     std::array<const char*, 8> stops{};
@@ -220,7 +220,7 @@ private:
     } while (stop != end && *stop == '\t');
     line.stops = stops;
     line.count = count;
-    if (count > 2) {
+    if (count > 2 && count <= kFieldCount) {
       writer_.expect(line.field(2));
     }
     if (stop == end) {

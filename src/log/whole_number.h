@@ -18,6 +18,8 @@ namespace detail {
 
 // The value of four to eight decimal digits, or -1 when a byte is not one; read as one word, as a
 // record number of a long file (say "1234567") is: a byte at a time took a tenth of a text load.
+// Only where the processor stores the low byte first: the shifts below take the first digit's
+// byte to be the word's lowest.
 inline std::int64_t fourToEightDigits(const char* digits, std::size_t count) {
   // The digits' bytes in the word's top `count` bytes, the first one lowest: two overlapping
   // reads of four, the later one shifted over the bytes the two share.

@@ -242,6 +242,26 @@ private slots:
     QCOMPARE(format.parse(text.toStdString()), time < 0 ? std::nullopt : std::optional<TimeOfDay>(time));
   }
 
+  // Every two-digit hour, minute and second, 00 to 99 each: the one-word reader takes exactly
+  // the real times, at their time.
+  void twoDigitTimesReadInOneWord() {
+    char text[] = "00:00:00";
+    for (int h = 0; h < 100; ++h) {
+      for (int m = 0; m < 100; ++m) {
+        for (int s = 0; s < 100; ++s) {
+          for (const auto& [place, n] : {std::pair{0, h}, std::pair{3, m}, std::pair{6, s}}) {
+            text[place] = static_cast<char>('0' + n / 10);
+            text[place + 1] = static_cast<char>('0' + n % 10);
+          }
+          const int expected = h < 24 && m < 60 && s < 60 ? at(h, m, s) : -1;
+          if (twentyFourHours().parseAsWritten(text) != expected) {
+            QFAIL(text);
+          }
+        }
+      }
+    }
+  }
+
   void formatForFileName_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("packet");
@@ -522,6 +542,9 @@ private slots:
                       "4|3|3000|'c'|'M'|'IR:500V 2OG'|'ContinuouS'|\n4|4|4000|'d'|'M'|'IR:500V 2OG'|'ContinuouS'|\n"
                       "4|5|5000|'e'|'k'|'IR:500V 2OG'|'ContinuouS'|\n4|6|6000|'f'|'k'|'x'|-|\n4|7|7000|'g'|'k'|'y'|-|\n"
                       "4|8|8000|'h'|'k'|'abcdefgh'|-|\n4|9|9000|'i'|'k'|'abcdefgX'|-|\n");
+    // The file's last byte ends the block it is read into: nothing beyond may be read.
+    QTest::newRow("ten fields at the end of a small file fail")
+        << header + "1\t2\t3\t4\t5\t6\t7\t8\t9\t10" << false << QByteArray();
     QTest::newRow("CR, LF and CR LF line ends, none at the end")
         << QByteArray("h\r1\t00:00:01\n2\t00:00:02\r\n3\t00:00:03") << true
         << QByteArray("4|1|1000|-|-|-|-|\n4|2|2000|-|-|-|-|\n4|3|3000|-|-|-|-|\n");
