@@ -282,8 +282,9 @@ public:
              const TextIds& textIds, std::optional<std::uint8_t> state);
   // The id of `text`, cut to the field width, given as field `field`, for a reader whose texts
   // stay where they are until it calls settleTexts(): a text this writer has not met before gets
-  // a stand-in id, and the pool is asked for the real ones all at once, under one lock. Asked one by one, at the start of a load (when both writers meet
-  // the same new values), the pool's lock and memory went back and forth between the processors.
+  // a stand-in id, and the pool is asked for the real ones all at once, under one lock. Asked one
+  // by one, at the start of a load (when both writers meet the same new values), the pool's lock
+  // and memory went back and forth between the processors.
   std::uint32_t textIdSettledLater(std::size_t field, std::string_view text);
   // Puts the real ids of the texts that got stand-ins into the rows written since the last call.
   void settleTexts();

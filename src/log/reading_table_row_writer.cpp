@@ -3,7 +3,6 @@
 #include "log/reading_table_storage.h"
 #include "log/unaligned_word.h"
 
-#include <bit>
 #include <mutex>
 #include <type_traits>
 #include <utility>
@@ -16,15 +15,7 @@ inline ReadingTable::RowWriter::ShortText ReadingTable::RowWriter::ShortText::of
   const std::size_t size = text.size();
   std::uint64_t word = 0;
   if (size >= 4) {
-    // Two words of four overlap in the middle: the second is shifted to where its bytes stand,
-    // which holds for words read with the first byte lowest.
-    std::uint32_t first = unalignedWord<std::uint32_t>(bytes);
-    std::uint32_t last = unalignedWord<std::uint32_t>(bytes + size - 4);
-    if constexpr (std::endian::native == std::endian::big) {
-      first = __builtin_bswap32(first);
-      last = __builtin_bswap32(last);
-    }
-    word = first | std::uint64_t{last} << (8 * (size - 4));
+    word = fourToEightBytes(bytes, size);
   } else if (size > 0) {
     word = static_cast<unsigned char>(bytes[0]) | std::uint64_t{static_cast<unsigned char>(bytes[size / 2])} << 8 |
            std::uint64_t{static_cast<unsigned char>(bytes[size - 1])} << 16;

@@ -4,7 +4,6 @@
 
 #include "log/unaligned_word.h"
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -18,15 +17,10 @@ namespace detail {
 
 // The value of four to eight decimal digits, or -1 when a byte is not one; read as one word, as a
 // record number of a long file (say "1234567") is: a byte at a time took a tenth of a text load.
-// Only where the processor stores the low byte first: the shifts below take the first digit's
-// byte to be the word's lowest.
 inline std::int64_t fourToEightDigits(const char* digits, std::size_t count) {
-  // The digits' bytes in the word's top `count` bytes, the first one lowest: two overlapping
-  // reads of four, the later one shifted over the bytes the two share.
-  const std::uint64_t first = unalignedWord<std::uint32_t>(digits);
-  const std::uint64_t last = unalignedWord<std::uint32_t>(digits + count - 4);
+  // The digits' bytes in the word's top `count` bytes, the first one lowest.
   const unsigned padBits = 8 * static_cast<unsigned>(8 - count);
-  std::uint64_t word = (first | last << (8 * (count - 4))) << padBits;
+  std::uint64_t word = fourToEightBytes(digits, count) << padBits;
   // Leading zeros in the bytes below, so that every number has eight digits.
   word |= 0x3030'3030'3030'3030ull & ((std::uint64_t{1} << padBits) - 1);
   // A byte is a digit when its high half is 3 and stays 3 with 6 added (no byte carries: all
@@ -79,7 +73,7 @@ template <typename Number>
   const std::uint64_t limit = static_cast<std::uint64_t>(std::numeric_limits<Number>::max()) + (negative ? 1 : 0);
   const std::size_t count = text.size() - at;
   std::int64_t magnitude = -1;
-  if (std::endian::native == std::endian::little && count >= 4 && count <= 8) {
+  if (count >= 4 && count <= 8) {
     magnitude = detail::fourToEightDigits(text.data() + at, count);
     if (static_cast<std::uint64_t>(magnitude) > limit) {  // -1 is beyond any limit
       magnitude = -1;
