@@ -37,7 +37,11 @@ public:
     }
   }
 
-  std::string_view text(std::uint32_t id) const { return entries_[id]; }
+  std::string_view text(std::uint32_t id) const {
+    // An id beyond the pool is most likely a writer's stand-in that was never settled.
+    Q_ASSERT_X(id < entries_.size(), "TextPool::text", "an id the pool never gave");
+    return entries_[id];
+  }
   std::size_t size() const { return entries_.size(); }
 
   std::size_t memoryBytes() const {
