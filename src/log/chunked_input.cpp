@@ -1,6 +1,7 @@
 #include "log/chunked_input.h"
 
 #include "core/ansi_text.h"
+#include "log/reading_table.h"
 #include "log/worker_thread.h"
 
 #include <algorithm>
@@ -8,6 +9,11 @@
 #include <utility>
 
 namespace qm::log {
+
+std::string quoted(std::string_view text) {
+  const std::string_view shown = cutToFieldWidth(text);
+  return '"' + std::string(shown) + (shown.size() < text.size() ? "...\"" : "\"");
+}
 
 ChunkedInput::ChunkedInput(std::string_view bytes) : data_(bytes.data()), held_(bytes.size()), size_(bytes.size()) {}
 

@@ -25,6 +25,9 @@ struct LoadFailure {
   std::optional<std::uint64_t> offset;
 };
 
+// A text of the file quoted in a load's message; a long one is cut after 20 bytes.
+std::string quoted(std::string_view text);
+
 class ChunkedInput {
 public:
   // Bytes in memory, all of them available at once.

@@ -73,11 +73,6 @@ bool isPlainAscii(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-std::string quoted(std::string_view text) {
-  const std::string_view shown = cutToFieldWidth(text);
-  return '"' + std::string(shown) + (shown.size() < text.size() ? "...\"" : "\"");
-}
-
 std::optional<TextCoding> codingNamed(std::string_view name) {
   std::string lower(name);
   std::transform(lower.begin(), lower.end(), lower.begin(),

@@ -3,6 +3,7 @@
 // What the data packet's writer and reader share: the names the format gives the table's fields,
 // its times of day, and the packet's syntax over bytes in memory (tags, attributes, values).
 
+#include "log/chunked_input.h"
 #include "log/reading_table.h"
 #include "log/time_of_day_format.h"
 #include "log/whole_number.h"
@@ -48,9 +49,6 @@ enum class RowAttribute { RowState, No, Time, Value, Unit, V_Range, I_Range, Oth
 RowAttribute rowAttribute(std::string_view name);
 
 bool isPlainAscii(std::string_view text);
-
-// A text quoted in a message: its first 20 bytes.
-std::string quoted(std::string_view text);
 
 // Bytes of an attribute value that need more than copying: references, the blanks that XML
 // turns into spaces, and "<", which a value must not hold.

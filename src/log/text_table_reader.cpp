@@ -19,12 +19,6 @@ namespace {
 
 constexpr std::size_t kFieldCount = 2 + kTextFieldCount;
 
-// A piece of a line quoted in a message; a long one is cut after 20 bytes.
-std::string quoted(std::string_view piece) {
-  const std::string_view shown = cutToFieldWidth(piece);
-  return '"' + std::string(shown) + (shown.size() < piece.size() ? "...\"" : "\"");
-}
-
 // The lines a piece of the file holds: CR LF, CR and LF each end one, and so does the end of the
 // piece when its last line has no line end: the lines LineParser cuts.
 std::size_t countLines(std::string_view bytes) {
