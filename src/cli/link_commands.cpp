@@ -137,7 +137,7 @@ int runLog(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (meterTime) {
       meter.followMeterTime(static_cast<int>(*speed), [cable] { return cable->meterTime(); });
       // The meter's seconds, not the wall clock's, end the log.
-      const auto endAtMeterTime = [&meter, cable, seconds] {
+      const auto endAtMeterTime = [cable, seconds] {
         if (seconds && cable->meterTime() >= std::chrono::seconds(*seconds)) {
           QCoreApplication::exit(0);
         }

@@ -19,7 +19,8 @@ int runSimulate(const std::vector<std::string>& args, std::ostream& out, std::os
   Setting from{"--from", 0, 1'000'000'000, 0};
   Setting count{"--count", 0, 100'000'000, 1};
   Setting interval{"--interval", 1, 3'600'000, 500};
-  for (std::size_t i = 0; i < args.size(); ++i) {
+  // Each option is followed by its number.
+  for (std::size_t i = 0; i < args.size(); i += 2) {
     Setting* setting = nullptr;
     for (Setting* candidate : {&from, &count, &interval}) {
       if (args[i] == candidate->option) {
@@ -38,7 +39,6 @@ int runSimulate(const std::vector<std::string>& args, std::ostream& out, std::os
       return 2;
     }
     setting->value = *value;
-    ++i;
   }
 
   const sim::MeterModel meter;
