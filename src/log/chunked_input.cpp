@@ -89,9 +89,8 @@ ChunkedInput::Block ChunkedInput::takeBlock() {
 
 void ChunkedInput::readBlock(Block& block, std::uint64_t from) const {
   const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes, size_ - from));
-  if (block.capacity < kKeptRoom + wanted) {
-    block.buffer = std::make_unique_for_overwrite<char[]>(kKeptRoom + wanted);
-    block.capacity = kKeptRoom + wanted;
+  if (block.buffer.size() < kKeptRoom + wanted) {
+    block.buffer = LargePageBuffer(kKeptRoom + wanted);
   }
   block.size = 0;
   block.failure.reset();

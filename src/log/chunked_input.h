@@ -4,6 +4,8 @@
 // never holds the whole file), or bytes that are in memory already; and how a load that stopped
 // tells where and why.
 
+#include "log/large_page_memory.h"
+
 #include <QFile>
 
 #include <cstddef>
@@ -68,12 +70,11 @@ private:
   // A block of the file, with kKeptRoom bytes of room before it. The buffer is not cleared when
   // made: reads fill it, and clearing the megabytes first was a load's twentieth at a million rows.
   struct Block {
-    std::unique_ptr<char[]> buffer;
-    std::size_t capacity = 0;  // of buffer
+    LargePageBuffer buffer;
     std::size_t size = 0;
     std::optional<LoadFailure> failure;
-    char* room() const { return buffer.get(); }
-    const char* bytes() const { return buffer.get() + kKeptRoom; }
+    char* room() const { return buffer.data(); }
+    const char* bytes() const { return buffer.data() + kKeptRoom; }
   };
   void readBlock(Block& block, std::uint64_t from) const;
   void startReading(std::uint64_t from);

@@ -35,14 +35,15 @@ std::string_view detail::cutLongText(std::string_view text) {
   return text.substr(0, end);
 }
 
-ReadingTable::ReadingTable(QObject* parent) : QObject(parent), texts_(std::make_unique<TextPool>()) {
+ReadingTable::ReadingTable(QObject* parent)
+    : QObject(parent), chunks_(std::make_unique<ChunkStore>()), texts_(std::make_unique<TextPool>()) {
   lastTextIds_.fill(kNullText);
 }
 
 ReadingTable::~ReadingTable() = default;
 
 StoredRow ReadingTable::storedRow(std::size_t storedIndex) const {
-  const Chunk& chunk = *chunks_[storedIndex / Chunk::kRows];
+  const Chunk& chunk = (*chunks_)[storedIndex / Chunk::kRows];
   const std::size_t at = storedIndex % Chunk::kRows;
   StoredRow row;
   if ((chunk.flags[at] & kHasNo) != 0) {
@@ -100,7 +101,7 @@ void ReadingTable::appendAddedRows(const ReadingTable& source) {
   std::vector<std::uint32_t> translated(source.texts_->size(), kNullText);
   std::array<std::uint32_t, kTextFieldCount> ids{};
   for (std::size_t stored = 0; stored < source.storedCount_; ++stored) {
-    const Chunk& chunk = *source.chunks_[stored / Chunk::kRows];
+    const Chunk& chunk = (*source.chunks_)[stored / Chunk::kRows];
     const std::size_t at = stored % Chunk::kRows;
     if ((chunk.flags[at] & kHasState) != 0 && (chunk.state[at] & kRowDeleted) != 0) {
       continue;
@@ -126,7 +127,7 @@ void ReadingTable::deleteRow(std::size_t visibleIndex) {
   }
   const std::size_t stored = storedIndexOf(visibleIndex);
   emit rowAboutToBeDeleted(visibleIndex);
-  Chunk& chunk = *chunks_[stored / Chunk::kRows];
+  Chunk& chunk = (*chunks_)[stored / Chunk::kRows];
   const std::size_t at = stored % Chunk::kRows;
   chunk.state[at] = static_cast<std::uint8_t>(((chunk.flags[at] & kHasState) != 0 ? chunk.state[at] : 0) | kRowDeleted);
   chunk.flags[at] |= kHasState;
@@ -143,7 +144,7 @@ void ReadingTable::deleteRow(std::size_t visibleIndex) {
 
 void ReadingTable::clear() {
   emit aboutToReset();
-  chunks_.clear();
+  chunks_->resize(0);
   storedCount_ = 0;
   reservedCount_ = 0;
   forgetTexts();
@@ -156,7 +157,7 @@ void ReadingTable::clear() {
 void ReadingTable::replaceWith(ReadingTable&& other) {
   emit aboutToReset();
   other.dropRoomAfter(other.storedCount_);
-  chunks_ = std::move(other.chunks_);
+  chunks_->takeFrom(*other.chunks_);
   storedCount_ = std::exchange(other.storedCount_, 0);
   reservedCount_ = 0;
   texts_ = std::exchange(other.texts_, std::make_unique<TextPool>());
@@ -164,7 +165,6 @@ void ReadingTable::replaceWith(ReadingTable&& other) {
   other.lastTextIds_.fill(kNullText);
   deletedStored_ = std::move(other.deletedStored_);
   changeLog_ = std::move(other.changeLog_);
-  other.chunks_.clear();
   other.deletedStored_.clear();
   other.changeLog_.clear();
   other.currentRow_.reset();
@@ -194,7 +194,7 @@ std::vector<ChangeLogEntry> ReadingTable::changeLog() const {
 }
 
 std::size_t ReadingTable::memoryBytes() const {
-  return chunks_.size() * sizeof(Chunk) + chunks_.capacity() * sizeof(chunks_[0]) + texts_->memoryBytes() +
+  return chunks_->memoryBytes() + texts_->memoryBytes() +
          deletedStored_.capacity() * sizeof(std::uint32_t) + changeLog_.capacity() * sizeof(ChangeRun);
 }
 
@@ -211,10 +211,10 @@ void ReadingTable::storeIds(std::optional<std::int32_t> no, TimeOfDay time,
                             const std::array<std::uint32_t, kTextFieldCount>& textIds,
                             std::optional<std::uint8_t> state) {
   Q_ASSERT(reservedCount_ == 0);
-  if (storedCount_ == chunks_.size() * Chunk::kRows) {
-    chunks_.push_back(std::unique_ptr<Chunk>(new Chunk));
+  if (storedCount_ == chunks_->size() * Chunk::kRows) {
+    chunks_->resize(chunks_->size() + 1);
   }
-  Chunk& chunk = *chunks_.back();
+  Chunk& chunk = (*chunks_)[chunks_->size() - 1];
   const std::size_t at = storedCount_ % Chunk::kRows;
   chunk.no[at] = no.value_or(0);
   chunk.time[at] = time;
@@ -268,7 +268,7 @@ void ReadingTable::recordChanges(const ChangeLogEntry& first, std::uint32_t coun
 }
 
 StoredRowSpan ReadingTable::spanAt(std::size_t storedIndex) const {
-  const Chunk& chunk = *chunks_[storedIndex / Chunk::kRows];
+  const Chunk& chunk = (*chunks_)[storedIndex / Chunk::kRows];
   const std::size_t at = storedIndex % Chunk::kRows;
   StoredRowSpan span;
   span.first_ = storedIndex;
@@ -291,8 +291,8 @@ std::size_t ReadingTable::reserveRows(std::size_t count) {
   const std::size_t first = reservedCount_;
   reservedCount_ += count;
   const std::size_t rows = storedCount_ + reservedCount_;
-  while (chunks_.size() * Chunk::kRows < rows) {
-    chunks_.push_back(std::unique_ptr<Chunk>(new Chunk));
+  if (chunks_->size() * Chunk::kRows < rows) {
+    chunks_->resize((rows + Chunk::kRows - 1) / Chunk::kRows);
   }
   return first;
 }
@@ -303,7 +303,7 @@ void ReadingTable::commitReservedRows(std::size_t count) {
   // The writers' flag was set before the threads that ran them were waited for.
   if (roomHasDeleted_.load(std::memory_order_relaxed)) {
     for (std::size_t stored = storedCount_; stored < end; ++stored) {
-      const Chunk& chunk = *chunks_[stored / Chunk::kRows];
+      const Chunk& chunk = (*chunks_)[stored / Chunk::kRows];
       const std::size_t at = stored % Chunk::kRows;
       if ((chunk.flags[at] & kHasState) != 0 && (chunk.state[at] & kRowDeleted) != 0) {
         deletedStored_.push_back(static_cast<std::uint32_t>(stored));
@@ -329,7 +329,7 @@ void ReadingTable::commitReservedAddedRows(std::size_t count) {
 void ReadingTable::dropRoomAfter(std::size_t rows) {
   reservedCount_ = 0;
   roomHasDeleted_.store(false, std::memory_order_relaxed);
-  chunks_.resize((rows + Chunk::kRows - 1) / Chunk::kRows);
+  chunks_->resize((rows + Chunk::kRows - 1) / Chunk::kRows);
 }
 
 void ReadingTable::moveCurrentRow(std::optional<std::size_t> visibleIndex) {

@@ -13,6 +13,8 @@
 //
 // Texts are code page 936 bytes and are cut to 20 bytes when stored.
 
+#include "log/large_page_memory.h"
+
 #include <QObject>
 
 #include <array>
@@ -229,6 +231,7 @@ signals:
 private:
   class TextPool;
   struct Chunk;
+  class ChunkStore;
   // Consecutive change-log entries with consecutive row numbers and equal detail and kind.
   struct ChangeRun {
     ChangeLogEntry first;
@@ -247,7 +250,7 @@ private:
   StoredRowSpan spanAt(std::size_t storedIndex) const;
   void dropRoomAfter(std::size_t rows);
 
-  std::vector<std::unique_ptr<Chunk>> chunks_;
+  std::unique_ptr<ChunkStore> chunks_;
   std::size_t storedCount_ = 0;
   std::size_t reservedCount_ = 0;  // rows of room after the stored ones
   // Set by a RowWriter that wrote a deleted row into the room: only then does a commit look for
@@ -335,7 +338,7 @@ private:
     std::array<Slot, kTextFieldCount> last;
 
   private:
-    std::vector<Slot> slots_;
+    std::vector<Slot, LargePageAllocator<Slot>> slots_;
     std::size_t used_ = 0;
   };
 

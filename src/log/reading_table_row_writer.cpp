@@ -65,7 +65,7 @@ void ReadingTable::RowWriter::Cache<Key>::added() {
   if (++used_ * 2 <= slots_.size()) {
     return;
   }
-  std::vector<Slot> grown(slots_.size() * 2);
+  std::vector<Slot, LargePageAllocator<Slot>> grown(slots_.size() * 2);
   grown.swap(slots_);
   for (const Slot& entry : grown) {
     if (entry.id != kNoTextId) {
@@ -153,7 +153,7 @@ void ReadingTable::RowWriter::settleTexts() {
     }
   }
   for (const StandInPlace& place : standInPlaces_) {
-    std::uint32_t& id = table_.chunks_[place.stored / Chunk::kRows]->text[place.field][place.stored % Chunk::kRows];
+    std::uint32_t& id = (*table_.chunks_)[place.stored / Chunk::kRows].text[place.field][place.stored % Chunk::kRows];
     id = realIds_[id - kFirstStandIn];
   }
   settle(shortTexts_, realIds_);
@@ -215,7 +215,7 @@ void ReadingTable::RowWriter::write(std::size_t reservedIndex, std::optional<std
                                     std::optional<std::uint8_t> state) {
   Q_ASSERT(reservedIndex < table_.reservedCount_);
   const std::size_t stored = table_.storedCount_ + reservedIndex;
-  Chunk& chunk = *table_.chunks_[stored / Chunk::kRows];
+  Chunk& chunk = (*table_.chunks_)[stored / Chunk::kRows];
   const std::size_t at = stored % Chunk::kRows;
   chunk.no[at] = no.value_or(0);
   chunk.time[at] = time.value_or(detail::kNoTime);

@@ -2,12 +2,14 @@
 
 // How a ReadingTable keeps its rows and texts, shared by the table and its row writers.
 
+#include "log/large_page_memory.h"
 #include "log/reading_table.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -100,6 +102,50 @@ struct ReadingTable::Chunk {
   std::uint32_t text[kTextFieldCount][kRows];
   std::uint8_t flags[kRows];
   std::uint8_t state[kRows];
+};
+
+// The table's chunks, sixteen to a slab: sixteen chunks are exactly thirteen large pages, and a
+// slab starts on a large-page boundary, so the system can back every row with large pages.
+// Chunks are added and dropped only at the end, and never move.
+class ReadingTable::ChunkStore {
+public:
+  std::size_t size() const { return count_; }
+  Chunk& operator[](std::size_t index) { return slab(index / kChunksPerSlab).chunks[index % kChunksPerSlab]; }
+  const Chunk& operator[](std::size_t index) const {
+    return slab(index / kChunksPerSlab).chunks[index % kChunksPerSlab];
+  }
+
+  // Adds chunks, their rows not yet written, or drops chunks from the end.
+  void resize(std::size_t count) {
+    const std::size_t slabs = (count + kChunksPerSlab - 1) / kChunksPerSlab;
+    slabs_.resize(std::min(slabs, slabs_.size()));
+    while (slabs_.size() < slabs) {
+      LargePageBuffer memory(sizeof(Slab));
+      new (memory.data()) Slab;
+      slabs_.push_back(std::move(memory));
+    }
+    count_ = count;
+  }
+  // Takes over the chunks of `other`, which is left without any.
+  void takeFrom(ChunkStore& other) {
+    slabs_ = std::move(other.slabs_);
+    other.slabs_.clear();
+    count_ = std::exchange(other.count_, 0);
+  }
+
+  std::size_t memoryBytes() const { return count_ * sizeof(Chunk) + slabs_.capacity() * sizeof(LargePageBuffer); }
+
+private:
+  static constexpr std::size_t kChunksPerSlab = 16;
+  struct Slab {
+    Chunk chunks[kChunksPerSlab];
+  };
+  static_assert(sizeof(Slab) % kLargePageBytes == 0, "a slab is whole large pages");
+
+  Slab& slab(std::size_t index) const { return *std::launder(reinterpret_cast<Slab*>(slabs_[index].data())); }
+
+  std::vector<LargePageBuffer> slabs_;
+  std::size_t count_ = 0;
 };
 
 }  // namespace qm::log

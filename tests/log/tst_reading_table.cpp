@@ -94,7 +94,8 @@ private slots:
 
   void fieldsReadBackAcrossChunks() {
     ReadingTable table;
-    constexpr int kRows = 70'000;  // more than one storage chunk
+    // More than one storage chunk, and more than the sixteen chunks that share a block of memory.
+    constexpr int kRows = 1'060'000;
     for (int no = 1; no <= kRows; ++no) {
       table.appendAdded(rowNumbered(no, std::to_string(no % 997)));
     }
@@ -103,7 +104,7 @@ private slots:
     table.appendAdded(sparse);
 
     QCOMPARE(table.rowCount(), std::size_t(kRows + 1));
-    for (const int no : {1, 65'536, 65'537, kRows}) {
+    for (const int no : {1, 65'536, 65'537, 1'048'576, 1'048'577, kRows}) {
       const RowFields row = table.row(std::size_t(no - 1));
       QCOMPARE(*row.No, no);
       QCOMPARE(*row.Time, 1000 * no);
