@@ -7,7 +7,7 @@ namespace qm::log {
 ChunkedOutput::ChunkedOutput(Write write) : write_(std::move(write)) { makeRoom(); }
 
 // A buffer that grew by doubling would copy itself over and over until it was full.
-void ChunkedOutput::makeRoom() { filling_.reserve(kChunkBytes + kChunkSlack); }
+void ChunkedOutput::makeRoom() { filling_.reserve(kBufferBytes - 1); }
 
 ChunkedOutput::~ChunkedOutput() {
   if (writer_) {
@@ -38,7 +38,7 @@ void ChunkedOutput::flush() {
   // The buffer handed over last time in this place has been written once at most this many
   // jobs are left.
   writer_->waitUntilAtMost(kBuffersToWrite - 1);
-  std::string& full = full_[nextFull_];
+  OutputBytes& full = full_[nextFull_];
   nextFull_ = (nextFull_ + 1) % kBuffersToWrite;
   std::swap(filling_, full);
   filling_.clear();

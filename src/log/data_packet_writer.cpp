@@ -82,7 +82,7 @@ public:
     }
   }
 
-  void appendRow(std::string& out, const StoredRowSpan& span, std::size_t i) {
+  void appendRow(OutputBytes& out, const StoredRowSpan& span, std::size_t i) {
     // Bounded: a number has at most 11 characters, and a text attribute at most 12 + 6 * 20 bytes.
     char row[kMaxRowBytes];
     char* at = put(row, "<ROW");
@@ -172,7 +172,7 @@ private:
 }  // namespace
 
 void writeDataPacket(const ReadingTable& table, ChunkedOutput& out, const FileProgress& progress) {
-  std::string& buffer = out.buffer();
+  OutputBytes& buffer = out.buffer();
   buffer += kPacketStart;
   if (table.hasChangeLog()) {
     buffer += kChangeLogStart;

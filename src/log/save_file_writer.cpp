@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include <unistd.h>
 
@@ -21,15 +21,14 @@ constexpr std::size_t kBlocksBytes = 4 * 1024 * 1024;
 
 }  // namespace
 
-void SaveFileWriter::AlignedFree::operator()(char* bytes) const { std::free(bytes); }
-
 SaveFileWriter::SaveFileWriter(QSaveFile& file) : file_(file), handle_(file.handle()) {
 #if defined(Q_OS_LINUX)
   const int flags = ::fcntl(handle_, F_GETFL);
   direct_ = flags != -1 && ::fcntl(handle_, F_SETFL, flags | O_DIRECT) == 0;
   if (direct_) {
-    blocks_.reset(static_cast<char*>(std::aligned_alloc(kBlockBytes, kBlocksBytes)));
-    if (!blocks_) {
+    try {
+      blocks_ = LargePageBuffer(kBlocksBytes);
+    } catch (const std::bad_alloc&) {
       stopWritingDirectly();
     }
   }
@@ -44,15 +43,15 @@ bool SaveFileWriter::write(std::string_view bytes) {
   }
   while (!bytes.empty()) {
     const std::size_t taken = std::min(bytes.size(), kBlocksBytes - held_);
-    std::memcpy(blocks_.get() + held_, bytes.data(), taken);
+    std::memcpy(blocks_.data() + held_, bytes.data(), taken);
     held_ += taken;
     bytes.remove_prefix(taken);
     const std::size_t whole = held_ / kBlockBytes * kBlockBytes;
     if (whole > 0 && (held_ == kBlocksBytes || bytes.empty())) {
-      if (!writeAll(blocks_.get(), whole)) {
+      if (!writeAll(blocks_.data(), whole)) {
         return false;
       }
-      std::memmove(blocks_.get(), blocks_.get() + whole, held_ - whole);
+      std::memmove(blocks_.data(), blocks_.data() + whole, held_ - whole);
       held_ -= whole;
     }
   }
@@ -64,7 +63,7 @@ bool SaveFileWriter::finish() {
     return true;
   }
   stopWritingDirectly();
-  const bool written = writeAll(blocks_.get(), held_);
+  const bool written = writeAll(blocks_.data(), held_);
   held_ = 0;
   return written;
 }

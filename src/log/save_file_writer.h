@@ -7,11 +7,12 @@
 // while the next buffer is formatted. Whole blocks are written so; the last partial block, and
 // everything on other systems, goes through the cache as usual.
 
+#include "log/large_page_memory.h"
+
 #include <QSaveFile>
 #include <QString>
 
 #include <cstddef>
-#include <memory>
 #include <string_view>
 
 namespace qm::log {
@@ -39,10 +40,7 @@ private:
   int handle_ = -1;
   bool direct_ = false;
   // Bytes gathered into whole blocks at an aligned address, as direct writes need them.
-  struct AlignedFree {
-    void operator()(char* bytes) const;
-  };
-  std::unique_ptr<char, AlignedFree> blocks_;
+  LargePageBuffer blocks_;
   std::size_t held_ = 0;
   QString error_;
 };

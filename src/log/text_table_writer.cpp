@@ -55,7 +55,7 @@ public:
     makeLineRoom();
   }
 
-  void appendLine(std::string& out, const StoredRowSpan& span, std::size_t i) {
+  void appendLine(OutputBytes& out, const StoredRowSpan& span, std::size_t i) {
     const std::string_view time = timeColumn(span.time(i));  // first: it may grow the line's room
     char* const line = line_.data();
     char* at = line;

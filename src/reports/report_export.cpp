@@ -24,7 +24,9 @@ constexpr std::string_view kCrLf = "\r\n";
 // Between two columns of the plain text.
 constexpr std::size_t kColumnGap = 2;
 
-void appendHtmlEscaped(std::string& out, std::string_view text) {
+// The encoders write into the file's buffer (headings) and into the text of a cell.
+template <typename Bytes>
+void appendHtmlEscaped(Bytes& out, std::string_view text) {
   for (const char c : text) {
     switch (c) {
       case '&': out += "&amp;"; break;
@@ -36,7 +38,8 @@ void appendHtmlEscaped(std::string& out, std::string_view text) {
   }
 }
 
-void appendCsvField(std::string& out, std::string_view text) {
+template <typename Bytes>
+void appendCsvField(Bytes& out, std::string_view text) {
   if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
     out += text;
     return;
@@ -53,7 +56,8 @@ void appendCsvField(std::string& out, std::string_view text) {
 
 // A TAB or a line break inside a text would break the plain text's columns or its line: each
 // becomes a blank.
-void appendTextColumn(std::string& out, std::string_view text) {
+template <typename Bytes>
+void appendTextColumn(Bytes& out, std::string_view text) {
   for (const char c : text) {
     out += c == '\t' || c == '\r' || c == '\n' ? ' ' : c;
   }
@@ -120,7 +124,7 @@ constexpr RowFormat kHtmlRow{"<tr>", "<td>", "", "</td>", "</tr>\n"};
 
 // Rows are written in place into room for the whole row, then cut to length: a row of ten million
 // is a few copies, not a dozen appends.
-void appendRow(std::string& out, const RowFormat& format, const ExportCell* const* cells, std::size_t count) {
+void appendRow(log::OutputBytes& out, const RowFormat& format, const ExportCell* const* cells, std::size_t count) {
   std::size_t size = format.rowStart.size() + format.rowEnd.size() + ExportCell::kShort +
                      count * (format.cellStart.size() + format.separator.size() + format.cellEnd.size());
   for (std::size_t i = 0; i < count; ++i) {
@@ -141,7 +145,7 @@ void appendRow(std::string& out, const RowFormat& format, const ExportCell* cons
 
 // One line of the plain text: each cell padded to its column's width (by one blank at least),
 // the last one not, and no blanks at the end of a line whose last fields are empty.
-void appendTextLine(std::string& out, const std::vector<std::size_t>& widths, const ExportCell* const* cells,
+void appendTextLine(log::OutputBytes& out, const std::vector<std::size_t>& widths, const ExportCell* const* cells,
                     std::size_t count) {
   static constexpr std::array<char, ExportCell::kShort> kBlanks = [] {
     std::array<char, ExportCell::kShort> blanks{};
@@ -196,7 +200,7 @@ std::optional<ExportFormat> exportFormatForFileName(const QString& fileName) {
 
 bool writeCsv(const ReportDocument& report, log::ChunkedOutput& out, const ExportProgress& progress) {
   const ExportShape shape = exportShape(report.layout());
-  std::string& head = out.buffer();
+  log::OutputBytes& head = out.buffer();
   for (std::size_t i = 0; i < shape.headings.size(); ++i) {
     if (i > 0) {
       head += ',';
@@ -204,7 +208,7 @@ bool writeCsv(const ReportDocument& report, log::ChunkedOutput& out, const Expor
     appendCsvField(head, shape.headings[i]);
   }
   head += kCrLf;
-  ExportRows rows(report, shape.fields, appendCsvField);
+  ExportRows rows(report, shape.fields, appendCsvField<std::string>);
   return rows.forEachRow(progress, [&out](const ExportCell* const* cells, std::size_t count) {
     appendRow(out.buffer(), kCsvRow, cells, count);
     out.flushIfFull();
@@ -214,7 +218,7 @@ bool writeCsv(const ReportDocument& report, log::ChunkedOutput& out, const Expor
 bool writeText(const ReportDocument& report, log::ChunkedOutput& out, const ExportProgress& progress) {
   const ExportShape shape = exportShape(report.layout());
   const std::vector<std::size_t> widths = textColumnWidths(report, shape);
-  std::string& head = out.buffer();
+  log::OutputBytes& head = out.buffer();
   head += shape.title;
   head += kCrLf;
   head += shape.dateLabel + ' ' + utf8(report.printDate());
@@ -229,7 +233,7 @@ bool writeText(const ReportDocument& report, log::ChunkedOutput& out, const Expo
     headingCells.push_back(&heading);
   }
   appendTextLine(head, widths, headingCells.data(), headingCells.size());
-  ExportRows rows(report, shape.fields, appendTextColumn);
+  ExportRows rows(report, shape.fields, appendTextColumn<std::string>);
   return rows.forEachRow(progress, [&out, &widths](const ExportCell* const* cells, std::size_t count) {
     appendTextLine(out.buffer(), widths, cells, count);
     out.flushIfFull();
@@ -238,7 +242,7 @@ bool writeText(const ReportDocument& report, log::ChunkedOutput& out, const Expo
 
 bool writeHtml(const ReportDocument& report, log::ChunkedOutput& out, const ExportProgress& progress) {
   const ExportShape shape = exportShape(report.layout());
-  std::string& head = out.buffer();
+  log::OutputBytes& head = out.buffer();
   head += "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>";
   appendHtmlEscaped(head, shape.title);
   head +=
@@ -259,7 +263,7 @@ bool writeHtml(const ReportDocument& report, log::ChunkedOutput& out, const Expo
     head += "</th>";
   }
   head += "</tr>\n</thead>\n<tbody>\n";
-  ExportRows rows(report, shape.fields, appendHtmlEscaped);
+  ExportRows rows(report, shape.fields, appendHtmlEscaped<std::string>);
   const bool complete = rows.forEachRow(progress, [&out](const ExportCell* const* cells, std::size_t count) {
     appendRow(out.buffer(), kHtmlRow, cells, count);
     out.flushIfFull();
@@ -267,7 +271,7 @@ bool writeHtml(const ReportDocument& report, log::ChunkedOutput& out, const Expo
   if (!complete) {
     return false;
   }
-  std::string& tail = out.buffer();
+  log::OutputBytes& tail = out.buffer();
   tail += "</tbody>\n</table>\n";
   for (const Band& band : report.layout().bands) {
     for (const BandItem& item : band.items) {
