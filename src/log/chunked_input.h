@@ -4,7 +4,7 @@
 // never holds the whole file), or bytes that are in memory already; and how a load that stopped
 // tells where and why.
 
-#include "log/large_page_memory.h"
+#include "core/large_page_memory.h"
 
 #include <QFile>
 

@@ -4,7 +4,7 @@
 // few megabytes at a time (never a write per row), and the window hears of the progress now and
 // then so it can show it and repaint.
 
-#include "log/large_page_memory.h"
+#include "core/large_page_memory.h"
 #include "log/worker_thread.h"
 
 #include <array>

@@ -13,7 +13,7 @@
 //
 // Texts are code page 936 bytes and are cut to 20 bytes when stored.
 
-#include "log/large_page_memory.h"
+#include "core/large_page_memory.h"
 
 #include <QObject>
 

@@ -2,7 +2,7 @@
 
 // How a ReadingTable keeps its rows and texts, shared by the table and its row writers.
 
-#include "log/large_page_memory.h"
+#include "core/large_page_memory.h"
 #include "log/reading_table.h"
 
 #include <algorithm>

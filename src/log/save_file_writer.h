@@ -7,7 +7,7 @@
 // while the next buffer is formatted. Whole blocks are written so; the last partial block, and
 // everything on other systems, goes through the cache as usual.
 
-#include "log/large_page_memory.h"
+#include "core/large_page_memory.h"
 
 #include <QSaveFile>
 #include <QString>

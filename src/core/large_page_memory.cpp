@@ -1,4 +1,4 @@
-#include "log/large_page_memory.h"
+#include "core/large_page_memory.h"
 
 #include <new>
 
@@ -19,7 +19,7 @@
 #include <cstdint>
 #endif
 
-namespace qm::log {
+namespace qm {
 
 #ifdef QM_MAPPED_MEMORY
 
@@ -65,4 +65,4 @@ void releaseLargePages(void* memory, std::size_t /*bytes*/) noexcept {
 
 #endif
 
-}  // namespace qm::log
+}  // namespace qm

@@ -1,7 +1,8 @@
 #pragma once
 
-// Memory for the large arrays that a load of millions of rows fills at once, placed so that the
-// system may back it with its large pages (2 MB on x86-64). Filling a quarter of a gigabyte of
+// Memory for the large arrays that millions of rows fill at once (the reading table, the buffers
+// of its files, the chart's points), placed so that the system may back it with its large pages
+// (2 MB on x86-64). Filling a quarter of a gigabyte of
 // 4 KB pages takes 65,000 page faults, and on a virtual machine each can cost ten microseconds:
 // more than parsing the rows that fill them. With large pages it takes some 130.
 
@@ -9,7 +10,7 @@
 #include <new>
 #include <utility>
 
-namespace qm::log {
+namespace qm {
 
 inline constexpr std::size_t kLargePageBytes = std::size_t{2} * 1024 * 1024;
 
@@ -75,4 +76,4 @@ private:
   static constexpr std::size_t kLeastBytes = kLargePageBytes / 2;
 };
 
-}  // namespace qm::log
+}  // namespace qm
