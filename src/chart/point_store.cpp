@@ -24,7 +24,7 @@ std::optional<double> plottedValue(const ChartPoint& point, PlottedQuantity quan
   return quantity == PlottedQuantity::Ohms && value > 0 ? std::optional(value) : std::nullopt;
 }
 
-void PointStore::append(std::vector<ChartPoint> batch) {
+void PointStore::append(ChartPoints batch) {
   if (batch.empty()) {
     return;
   }

@@ -6,6 +6,7 @@
 // is worked out only for the page drawn, and a page is handed to the chart widget only after it
 // has been reduced to what its pixels can show.
 
+#include "core/large_page_memory.h"
 #include "core/reading_quantity.h"
 
 #include <QList>
@@ -27,6 +28,9 @@ struct ChartPoint {
   UnitCode unit = UnitCode::Unknown;
 };
 static_assert(sizeof(ChartPoint) <= 16);
+
+// Points by the million, in memory that large pages can back.
+using ChartPoints = std::vector<ChartPoint, LargePageAllocator<ChartPoint>>;
 
 // What a page plots. On the fixed scale, every point's digits. Otherwise one quantity, that of the
 // page's newest point: its points in volts or in ohms (only those above 0 Ω, which a logarithmic
@@ -56,7 +60,7 @@ public:
   const ChartPoint& at(std::size_t position) const { return points_[position]; }
 
   // Adds a batch of points, keeping X order. Cheap when the batch continues the run, as logging does.
-  void append(std::vector<ChartPoint> batch);
+  void append(ChartPoints batch);
   // Removes the point of that table row and X, if there is one.
   void removeRow(std::int32_t x, std::uint32_t row);
   void clear();
@@ -76,7 +80,7 @@ public:
   QList<QPointF> drawnPoints(PointRange page, XSpan span, int columns, PlottedQuantity quantity) const;
 
 private:
-  std::vector<ChartPoint> points_;
+  ChartPoints points_;
 };
 
 }  // namespace qm::chart

@@ -34,13 +34,13 @@ UnitCode TableFeed::unitOf(std::uint32_t id) {
 }
 
 std::optional<ChartPoint> TableFeed::pointOf(std::size_t visibleIndex) {
-  const std::vector<ChartPoint> points = pointsOf(visibleIndex, 1);
+  const ChartPoints points = pointsOf(visibleIndex, 1);
   return points.empty() ? std::nullopt : std::optional<ChartPoint>(points.front());
 }
 
 // The shown rows [first, first + count), read column by column.
-std::vector<ChartPoint> TableFeed::pointsOf(std::size_t first, std::size_t count) {
-  std::vector<ChartPoint> batch;
+ChartPoints TableFeed::pointsOf(std::size_t first, std::size_t count) {
+  ChartPoints batch;
   batch.reserve(count);
   readings_.resize(table_.textIdCount(), Reading::NotRead);
   numbers_.resize(table_.textIdCount());
@@ -70,7 +70,7 @@ std::vector<ChartPoint> TableFeed::pointsOf(std::size_t first, std::size_t count
 }
 
 void TableFeed::appendRows(std::size_t first, std::size_t count) {
-  std::vector<ChartPoint> batch = pointsOf(first, count);
+  ChartPoints batch = pointsOf(first, count);
   if (!batch.empty()) {
     points_.append(std::move(batch));
     emit pointsChanged();

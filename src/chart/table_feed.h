@@ -38,7 +38,7 @@ private:
   void takeRow(std::size_t visibleIndex);
   void reload();
   std::optional<ChartPoint> pointOf(std::size_t visibleIndex);
-  std::vector<ChartPoint> pointsOf(std::size_t first, std::size_t count);
+  ChartPoints pointsOf(std::size_t first, std::size_t count);
 
   const log::ReadingTable& table_;
   std::string decimalSeparator_;

@@ -11,7 +11,7 @@
 #include <optional>
 
 using qm::chart::ChartPager;
-using qm::chart::ChartPoint;
+using qm::chart::ChartPoints;
 using qm::chart::NavigationButtons;
 using qm::chart::PlottedQuantity;
 using qm::chart::PointRange;
@@ -45,7 +45,7 @@ void navigate(ChartPager& pager, const QString& commands, std::size_t points) {
 
 PointStore storeOf(std::initializer_list<std::pair<int, float>> points) {
   PointStore store;
-  std::vector<ChartPoint> batch;
+  ChartPoints batch;
   std::uint32_t row = 0;
   for (const auto& [x, y] : points) {
     batch.push_back({x, y, row++});
@@ -183,7 +183,7 @@ private slots:
     QFETCH(int, step);
     QFETCH(int, pageSize);
     PointStore store;
-    std::vector<ChartPoint> batch;
+    ChartPoints batch;
     for (int i = 0; i < points; ++i) {
       batch.push_back({1 + i * step, 0, static_cast<std::uint32_t>(i)});
     }
@@ -197,7 +197,7 @@ private slots:
   void manyPointsDrawnAsColumnExtremes() {
     // A million points on 200 columns, with one spike up and one down in the middle of the run.
     PointStore store;
-    std::vector<ChartPoint> batch;
+    ChartPoints batch;
     constexpr int kPoints = 1'000'000;
     for (int i = 0; i < kPoints; ++i) {
       batch.push_back({i, static_cast<float>(i % 7), static_cast<std::uint32_t>(i)});

@@ -19,7 +19,7 @@
 #include <vector>
 
 using qm::chart::ChartPager;
-using qm::chart::ChartPoint;
+using qm::chart::ChartPoints;
 using qm::chart::PlottedQuantity;
 using qm::chart::PointRange;
 using qm::chart::PointStore;
@@ -124,7 +124,7 @@ private slots:
   // only, however far the other quantity's readings lie.
   void columnExtremesOfThePageQuantityOnly() {
     PointStore store;
-    std::vector<ChartPoint> batch;
+    ChartPoints batch;
     for (int i = 0; i < 10'000; ++i) {
       const bool volts = i % 2 == 0;
       batch.push_back({i, volts ? 9000.0F : static_cast<float>(1 + i % 5), static_cast<std::uint32_t>(i),
