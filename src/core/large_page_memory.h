@@ -2,9 +2,9 @@
 
 // Memory for the large arrays that millions of rows fill at once (the reading table, the buffers
 // of its files, the chart's points), placed so that the system may back it with its large pages
-// (2 MB on x86-64). Filling a quarter of a gigabyte of
-// 4 KB pages takes 65,000 page faults, and on a virtual machine each can cost ten microseconds:
-// more than parsing the rows that fill them. With large pages it takes some 130.
+// (2 MB on x86-64). Filling a quarter of a gigabyte of 4 KB pages takes 65,000 page faults, and on
+// a virtual machine each can cost ten microseconds: more than parsing the rows that fill them.
+// With large pages it takes some 130.
 
 #include <cstddef>
 #include <new>
@@ -20,8 +20,7 @@ void* allocateLargePages(std::size_t bytes);
 // Gives back memory from allocateLargePages, with the size it was asked for.
 void releaseLargePages(void* memory, std::size_t bytes) noexcept;
 
-// Uninitialised memory that starts on a large-page boundary. Whether large pages back it is the
-// system's choice: the memory works the same either way.
+// Memory from allocateLargePages, owned.
 class LargePageBuffer {
 public:
   LargePageBuffer() = default;
@@ -48,8 +47,9 @@ private:
   std::size_t size_ = 0;
 };
 
-// For a container that grows to megabytes within one load (a lookup table of the texts met):
-// blocks of a megabyte or more come from large pages, smaller ones from the usual heap.
+// For containers that grow to megabytes (a load's lookup tables of texts, a save's buffers, the
+// chart's points): blocks of a megabyte or more come from large pages, smaller ones from the usual
+// heap.
 template <typename T>
 class LargePageAllocator {
 public:

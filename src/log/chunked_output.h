@@ -23,8 +23,8 @@ using FileProgress = std::function<void(std::uint64_t done, std::uint64_t total)
 inline constexpr std::size_t kProgressRows = 64 * 1024;
 
 // The bytes of a file being written. Its buffers come from large pages: four buffers of 4 MB in
-// small pages took a thousand page faults each save, a third of the time of a million-row save on
-// a virtual machine.
+// small pages took some 4,000 page faults a save, a third of the time of a million-row save on a
+// virtual machine.
 using OutputBytes = std::basic_string<char, std::char_traits<char>, LargePageAllocator<char>>;
 
 // A full buffer is written by a writer thread while the next one is filled: copying a gigabyte
