@@ -292,7 +292,7 @@ std::size_t ReadingTable::reserveRows(std::size_t count) {
   reservedCount_ += count;
   const std::size_t rows = storedCount_ + reservedCount_;
   if (chunks_->size() * Chunk::kRows < rows) {
-    chunks_->resize((rows + Chunk::kRows - 1) / Chunk::kRows);
+    chunks_->resizeToHold(rows);
   }
   return first;
 }
@@ -329,7 +329,7 @@ void ReadingTable::commitReservedAddedRows(std::size_t count) {
 void ReadingTable::dropRoomAfter(std::size_t rows) {
   reservedCount_ = 0;
   roomHasDeleted_.store(false, std::memory_order_relaxed);
-  chunks_->resize((rows + Chunk::kRows - 1) / Chunk::kRows);
+  chunks_->resizeToHold(rows);
 }
 
 void ReadingTable::moveCurrentRow(std::optional<std::size_t> visibleIndex) {

@@ -338,7 +338,8 @@ private:
     std::array<Slot, kTextFieldCount> last;
 
   private:
-    std::vector<Slot, LargePageAllocator<Slot>> slots_;
+    using Slots = std::vector<Slot, LargePageAllocator<Slot>>;
+    Slots slots_;
     std::size_t used_ = 0;
   };
 

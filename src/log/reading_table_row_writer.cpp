@@ -65,7 +65,7 @@ void ReadingTable::RowWriter::Cache<Key>::added() {
   if (++used_ * 2 <= slots_.size()) {
     return;
   }
-  std::vector<Slot, LargePageAllocator<Slot>> grown(slots_.size() * 2);
+  Slots grown(slots_.size() * 2);
   grown.swap(slots_);
   for (const Slot& entry : grown) {
     if (entry.id != kNoTextId) {

@@ -126,6 +126,8 @@ public:
     }
     count_ = count;
   }
+  // As many chunks as hold `rows` rows.
+  void resizeToHold(std::size_t rows) { resize((rows + Chunk::kRows - 1) / Chunk::kRows); }
   // Takes over the chunks of `other`, which is left without any.
   void takeFrom(ChunkStore& other) {
     slabs_ = std::move(other.slabs_);
